@@ -1,0 +1,42 @@
+# Compiler and linker settings shared by every target.
+
+# Build paths never end up in a binary, so two checkouts build the same bytes.
+add_compile_options(
+  -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
+  -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
+
+# Warnings are errors on every target of our own (not on GoogleTest's).
+function(kavrio_strict target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# Product code: no exceptions, no RTTI, texts compiled to Windows-1252, and
+# dead code dropped at link time.
+function(kavrio_product_code target)
+  kavrio_strict(${target})
+  target_compile_options(${target} PRIVATE
+    -Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections
+    -fno-asynchronous-unwind-tables)
+  if(WIN32)
+    target_compile_options(${target} PRIVATE
+      -finput-charset=UTF-8 -fexec-charset=CP1252)
+  endif()
+endfunction()
+
+# A Windows GUI program: statically linked, stripped, GUI subsystem 4.0,
+# no timestamp in the PE header, with a link map beside it.
+function(kavrio_gui_program target)
+  target_link_options(${target} PRIVATE
+    -static -s -mwindows -Wl,--gc-sections
+    -Wl,--subsystem,windows:4.0
+    -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+    -Wl,--no-insert-timestamp
+    -Wl,-Map,$<TARGET_FILE_DIR:${target}>/${target}.map)
+endfunction()
+
+# A Windows console program used by the tests (statically linked, so that it
+# needs no MinGW DLL under Wine).
+function(kavrio_win_test_program target)
+  kavrio_strict(${target})
+  target_link_options(${target} PRIVATE -static -Wl,--no-insert-timestamp)
+endfunction()
