@@ -1,0 +1,48 @@
+// Start-up browser check: reads the installed browser's version and decides
+// between the menu (return without acting) and the prompt action.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+#include "registry/raised_error.h"
+#include "registry/registry.h"
+#include "registry/registry_port.h"
+
+namespace kavrio {
+
+inline constexpr const char* kBrowserKeyPath = "Software\\Microsoft\\Internet Explorer";
+inline constexpr const char* kBrowserVersionValue = "Version";
+
+// What the check does when the browser is missing or too old. The check goes
+// on only after Prompt has returned.
+class PromptAction {
+ public:
+  virtual void Prompt() = 0;
+
+ protected:
+  ~PromptAction() = default;
+};
+
+// A registry value as text, held inside the object.
+class ValueText {
+ public:
+  std::string_view View() const { return {chars_.data(), length_}; }
+
+ private:
+  friend ValueText ValueToText(const RegistryValue& value);
+  std::array<char, RegistryValue::kMaxTextLength + 1> chars_{};
+  std::size_t length_ = 0;
+};
+
+// Text unchanged; Byte, Integer and Long as decimal digits with a leading "-"
+// when negative; Empty as "".
+ValueText ValueToText(const RegistryValue& value);
+
+// Runs the check once against HKEY_LOCAL_MACHINE and performs prompt at most
+// once. Returns false, with *raised filled when given, when the registry reader
+// raised its error; true otherwise.
+bool CheckBrowser(RegistryPort& registry, PromptAction& prompt, RaisedError* raised);
+
+}  // namespace kavrio
