@@ -84,7 +84,7 @@ class FakeRegistry final : public RegistryPort {
     std::uint32_t granted = kKeyAllAccess;
     if (name != parent || !IsRoot(root)) {
       const auto key = keys_.find(name);
-      if (key == keys_.end()) return kErrorFileNotFound;
+      if (key == keys_.end()) return registry_codes::kErrorFileNotFound;
       granted = key->second.grantedAccess;
     }
     if ((samDesired & ~granted) != 0) return kErrorAccessDenied;
@@ -107,7 +107,7 @@ class FakeRegistry final : public RegistryPort {
 
     const auto& values = keys_[handle->second.name].values;
     const auto found = values.find(Lower(valueName ? valueName : ""));
-    if (found == values.end()) return kErrorFileNotFound;
+    if (found == values.end()) return registry_codes::kErrorFileNotFound;
     const Value& value = found->second;
     const auto storedSize = static_cast<std::uint32_t>(value.bytes.size());
 

@@ -1,0 +1,71 @@
+// A window of the launcher as the rest of the program sees it: its table, the handler of its
+// buttons, and the window operations it may ask for. Portable: the Win32 engine implements
+// WindowSystem, the host tests fake it.
+#pragma once
+
+#include <cstddef>
+
+#include "windows/form_spec.h"
+
+namespace kavrio {
+
+class ProcessPort;
+
+class Form {
+ public:
+  explicit Form(const FormSpec& spec) : spec_(spec) {}
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+
+  const FormSpec& Spec() const { return spec_; }
+
+  // A press of the button at `controlIndex` of the table: mouse click, access key, or Space
+  // or Enter while it has the focus.
+  virtual void OnPress(std::size_t controlIndex) = 0;
+
+  // The engine's own handle of the live window (an HWND), or nullptr while none exists.
+  void* native = nullptr;
+
+ protected:
+  ~Form() = default;
+
+ private:
+  const FormSpec& spec_;
+};
+
+// The window operations that the handlers use. Windows are created on first use.
+class WindowSystem {
+ public:
+  // Creates the form's window, hidden, if it does not exist yet.
+  virtual void Create(Form& form) = 0;
+  // Shows the form modeless, centred on the screen the first time it is shown.
+  virtual void Show(Form& form) = 0;
+  // Shows the form modally, with no owner; returns once it has been hidden or closed.
+  virtual void ShowModal(Form& form) = 0;
+  // Hides the form; it still exists.
+  virtual void Hide(Form& form) = 0;
+  // Closes and destroys the form without running any step of its own.
+  virtual void Unload(Form& form) = 0;
+  // A message box modal to `owner`, with the information icon and a single OK.
+  virtual void ShowInformation(Form& owner, const char* text, const char* title) = 0;
+  // Ends the program at once: every window goes, nothing waits for started programs.
+  virtual void EndProgram() = 0;
+
+ protected:
+  ~WindowSystem() = default;
+};
+
+// What the windows need to start an installer from the CD.
+struct LaunchContext {
+  ProcessPort& process;
+  const char* launchFolder;
+};
+
+// Starts launch folder + suffix without waiting (the result is not used).
+void StartInstaller(const LaunchContext& launch, const char* suffix);
+
+// Index of the control called `name` in the form's table; the tables are fixed, so a
+// missing name is a programming error and gives the table size.
+std::size_t ControlIndex(const FormSpec& form, const char* name);
+
+}  // namespace kavrio

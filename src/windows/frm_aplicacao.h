@@ -1,0 +1,20 @@
+// The business installer window: explains the support agent and starts its installer.
+#pragma once
+
+#include "windows/form.h"
+
+namespace kavrio {
+
+extern const FormSpec kFrmAplicacao;
+
+class FrmAplicacao final : public Form {
+ public:
+  FrmAplicacao(WindowSystem& windows, const LaunchContext& launch);
+  void OnPress(std::size_t controlIndex) override;
+
+ private:
+  WindowSystem& windows_;
+  const LaunchContext& launch_;
+};
+
+}  // namespace kavrio

@@ -1,0 +1,22 @@
+// The browser prompt: shown in place of the menu when no recent browser is installed. Yes
+// warns of the restart and starts the browser setup from the CD; No ends the program.
+#pragma once
+
+#include "windows/form.h"
+
+namespace kavrio {
+
+extern const FormSpec kFrmIE;
+extern const char kRestartWarning[];
+
+class FrmIE final : public Form {
+ public:
+  FrmIE(WindowSystem& windows, const LaunchContext& launch);
+  void OnPress(std::size_t controlIndex) override;
+
+ private:
+  WindowSystem& windows_;
+  const LaunchContext& launch_;
+};
+
+}  // namespace kavrio
