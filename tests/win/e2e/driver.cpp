@@ -1,0 +1,415 @@
+#include "driver.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace e2e {
+
+namespace {
+
+const wchar_t kRecordFolder[] = L"C:\\kavrio-e2e";
+const wchar_t kRecordFile[] = L"C:\\kavrio-e2e\\starts.txt";
+const wchar_t kBrowserKey[] = L"Software\\Microsoft\\Internet Explorer";
+
+std::wstring ExeFolder() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+void MakeFolders(const std::wstring& filePath) {
+  for (std::size_t at = filePath.find(L'\\', 3); at != std::wstring::npos;
+       at = filePath.find(L'\\', at + 1)) {
+    CreateDirectoryW(filePath.substr(0, at).c_str(), nullptr);
+  }
+}
+
+void CopyInto(const std::wstring& source, const std::wstring& target) {
+  MakeFolders(target);
+  if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+    std::fprintf(stderr, "copy to %ls failed: %lu\n", target.c_str(), GetLastError());
+  }
+}
+
+void DeleteTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        DeleteTree(path);
+        RemoveDirectoryW(path.c_str());
+      } else {
+        DeleteFileW(path.c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+}
+
+std::wstring FromUtf8(const std::string& text) {
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+std::wstring ScreenshotFolder() {
+  char unixPath[1024];
+  const DWORD length = GetEnvironmentVariableA("KAVRIO_SCREENSHOTS", unixPath, sizeof unixPath);
+  std::wstring folder;
+  if (length > 0 && length < sizeof unixPath && unixPath[0] == '/') {
+    // Wine's drive Z: is the Unix root.
+    folder = L"Z:" + FromUtf8(unixPath);
+    for (wchar_t& c : folder) if (c == L'/') c = L'\\';
+  } else {
+    folder = ExeFolder() + L"\\screenshots";
+  }
+  return folder;
+}
+
+}  // namespace
+
+// ---- The CD and the registry -------------------------------------------------------------
+
+void PlantStub(const std::wstring& path) { CopyInto(ExeFolder() + L"\\stub_installer.exe", path); }
+
+void CopyLauncherTo(const std::wstring& path) { CopyInto(ExeFolder() + L"\\kavrio.exe", path); }
+
+void LayOutCd() {
+  DeleteTree(L"D:");
+  CopyLauncherTo(L"D:\\kavrio.exe");
+  PlantStub(L"D:\\Setup.exe");
+  PlantStub(L"D:\\Agente Plimox\\Instalador Assistente Kavrio.exe");
+  PlantStub(L"D:\\Internet Explorer 5.5\\ie5setup.exe");
+}
+
+void SetBrowserVersion(const BrowserVersion& version) {
+  HKEY key = nullptr;
+  if (version.kind == VersionKind::NoKey) {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kBrowserKey);
+    return;
+  }
+  RegCreateKeyExW(HKEY_LOCAL_MACHINE, kBrowserKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                  nullptr);
+  switch (version.kind) {
+    case VersionKind::Text:
+      RegSetValueExW(key, L"Version", 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(version.text.c_str()),
+                     static_cast<DWORD>((version.text.size() + 1) * sizeof(wchar_t)));
+      break;
+    case VersionKind::Dword:
+      RegSetValueExW(key, L"Version", 0, REG_DWORD,
+                     reinterpret_cast<const BYTE*>(&version.number), sizeof version.number);
+      break;
+    case VersionKind::Binary:
+      RegSetValueExW(key, L"Version", 0, REG_BINARY,
+                     reinterpret_cast<const BYTE*>(&version.number), sizeof version.number);
+      break;
+    case VersionKind::NoValue:
+      RegDeleteValueW(key, L"Version");
+      break;
+    case VersionKind::NoKey:
+      break;
+  }
+  RegCloseKey(key);
+}
+
+void SetLogPixels(DWORD dpi) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE,
+                      nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    RegCloseKey(key);
+  }
+}
+
+// ---- The launcher process ----------------------------------------------------------------
+
+Launcher::~Launcher() {
+  if (process.hProcess) {
+    if (Running()) {
+      TerminateProcess(process.hProcess, 1);
+      WaitForSingleObject(process.hProcess, 5000);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+}
+
+bool Launcher::WaitForExit(DWORD milliseconds) {
+  return WaitForSingleObject(process.hProcess, milliseconds) == WAIT_OBJECT_0;
+}
+
+bool Launcher::Running() { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+
+void StartLauncher(Launcher& launcher, const std::wstring& exe) {
+  CreateDirectoryW(kRecordFolder, nullptr);
+  SetEnvironmentVariableW(L"KAVRIO_STUB_RECORD", kRecordFile);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\') + 1);
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, &launcher.process)) {
+    std::fprintf(stderr, "could not start %ls: %lu\n", exe.c_str(), GetLastError());
+  }
+}
+
+// ---- Windows -----------------------------------------------------------------------------
+
+std::vector<HWND> VisibleWindows(DWORD processId) {
+  struct Search {
+    DWORD processId;
+    std::vector<HWND> found;
+  } search{processId, {}};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == s->processId && IsWindowVisible(window)) s->found.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[128] = {};
+  GetClassNameW(window, name, 128);
+  return name;
+}
+
+std::wstring TextOf(HWND window) {
+  // WM_GETTEXT works across processes, and the text comes back as Unicode.
+  wchar_t text[1024] = {};
+  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                      5000, nullptr);
+  return text;
+}
+
+HWND WaitForWindow(DWORD processId, const wchar_t* title, const wchar_t* className,
+                   DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  do {
+    for (HWND window : VisibleWindows(processId)) {
+      if (TextOf(window) == title && (!className || ClassOf(window) == className)) {
+        Sleep(150);  // let it finish its first paint
+        return window;
+      }
+    }
+    Sleep(50);
+  } while (GetTickCount() - start < milliseconds);
+  return nullptr;
+}
+
+bool WaitForWindowGone(HWND window, DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  while (IsWindow(window) && IsWindowVisible(window)) {
+    if (GetTickCount() - start > milliseconds) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+std::vector<Control> Controls(HWND topLevel) {
+  struct Collect {
+    HWND top;
+    std::vector<Control> controls;
+  } collect{topLevel, {}};
+  EnumChildWindows(
+      topLevel,
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* c = reinterpret_cast<Collect*>(param);
+        Control control;
+        control.window = window;
+        control.parent = GetParent(window);
+        control.className = ClassOf(window);
+        control.text = TextOf(window);
+        control.style = GetWindowLongW(window, GWL_STYLE);
+        control.exStyle = GetWindowLongW(window, GWL_EXSTYLE);
+        GetWindowRect(window, &control.rect);
+        MapWindowPoints(nullptr, c->top, reinterpret_cast<POINT*>(&control.rect), 2);
+        c->controls.push_back(control);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&collect));
+  return collect.controls;
+}
+
+const Control* FindByText(const std::vector<Control>& controls, const std::wstring& text) {
+  for (const Control& control : controls) {
+    if (control.text == text) return &control;
+  }
+  return nullptr;
+}
+
+SIZE ClientSize(HWND window) {
+  RECT client = {};
+  GetClientRect(window, &client);
+  return {client.right, client.bottom};
+}
+
+HWND FocusOf(HWND topLevel) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(topLevel, nullptr), &info);
+  return info.hwndFocus;
+}
+
+// ---- Input -------------------------------------------------------------------------------
+
+void BringToFront(HWND window) {
+  for (int attempt = 0; attempt < 40 && GetForegroundWindow() != window; ++attempt) {
+    SetForegroundWindow(window);
+    Sleep(50);
+  }
+}
+
+namespace {
+
+void SendKey(WORD key, bool up) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  SendInput(1, &input, sizeof input);
+}
+
+void Settle() { Sleep(300); }
+
+}  // namespace
+
+void PressKey(WORD key) {
+  SendKey(key, false);
+  SendKey(key, true);
+  Settle();
+}
+
+void PressAltKey(WORD key) {
+  SendKey(VK_MENU, false);
+  SendKey(key, false);
+  SendKey(key, true);
+  SendKey(VK_MENU, true);
+  Settle();
+}
+
+void ClickCentre(HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  const int x = (rect.left + rect.right) / 2, y = (rect.top + rect.bottom) / 2;
+  INPUT move = {};
+  move.type = INPUT_MOUSE;
+  move.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+  move.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+  move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &move, sizeof move);
+  Sleep(200);
+  move.mi.dx += 20;
+  SendInput(1, &move, sizeof move);
+  Sleep(200);  // the pointer is over the button before it goes down
+  for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+    INPUT press = {};
+    press.type = INPUT_MOUSE;
+    press.mi.dwFlags = flag;
+    SendInput(1, &press, sizeof press);
+    Sleep(50);
+  }
+  Settle();
+}
+
+void CloseBox(HWND window) {
+  PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  Settle();
+}
+
+// ---- What was started --------------------------------------------------------------------
+
+void ClearStarts() { DeleteFileW(kRecordFile); }
+
+std::vector<StartRecord> Starts() {
+  std::vector<StartRecord> starts;
+  HANDLE file = CreateFileW(kRecordFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return starts;
+  std::string bytes;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+
+  std::istringstream lines(bytes);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    const std::size_t tab1 = line.find('\t');
+    const std::size_t tab2 = line.find('\t', tab1 + 1);
+    if (tab1 == std::string::npos || tab2 == std::string::npos) continue;
+    starts.push_back({FromUtf8(line.substr(0, tab1)), FromUtf8(line.substr(tab1 + 1, tab2 - tab1 - 1)),
+                      FromUtf8(line.substr(tab2 + 1))});
+  }
+  return starts;
+}
+
+std::vector<StartRecord> WaitForStarts(std::size_t count, DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  std::vector<StartRecord> starts = Starts();
+  while (starts.size() < count && GetTickCount() - start < milliseconds) {
+    Sleep(50);
+    starts = Starts();
+  }
+  return starts;
+}
+
+// ---- Screenshots -------------------------------------------------------------------------
+
+void SaveScreenshot(HWND window, const wchar_t* name) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  GdiFlush();
+
+  const DWORD stride = ((width * 3 + 3) & ~3);
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  file.bfSize = file.bfOffBits + stride * height;
+  const std::wstring folder = ScreenshotFolder();
+  MakeFolders(folder + L"\\x");
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring path = folder + L"\\" + name + L".bmp";
+  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(out, &file, sizeof file, &written, nullptr);
+  WriteFile(out, &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr);
+  WriteFile(out, bits, stride * height, &written, nullptr);
+  CloseHandle(out);
+
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
+
+}  // namespace e2e

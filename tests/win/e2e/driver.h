@@ -1,0 +1,98 @@
+// Drives the real kavrio.exe under Wine: lays out the CD on drive D:, sets the browser
+// version in the registry, starts the launcher, finds and reads its windows, sends real
+// keyboard and mouse input, and reads what the stub installers recorded.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// ---- The CD and the registry -------------------------------------------------------------
+
+// D:\ holds kavrio.exe, and a stub at every installer path (and nothing else).
+void LayOutCd();
+// Copies the stub installer to `path` (folders made as needed).
+void PlantStub(const std::wstring& path);
+void CopyLauncherTo(const std::wstring& path);
+
+enum class VersionKind { Text, Dword, Binary, NoValue, NoKey };
+struct BrowserVersion {
+  VersionKind kind;
+  std::wstring text;
+  DWORD number;
+};
+// Sets HKLM\Software\Microsoft\Internet Explorer\Version for the next start.
+void SetBrowserVersion(const BrowserVersion& version);
+// Sets the DPI that Wine reports to programs started from now on.
+void SetLogPixels(DWORD dpi);
+
+// ---- The launcher process ----------------------------------------------------------------
+
+struct Launcher {
+  PROCESS_INFORMATION process = {};
+  ~Launcher();
+  // Waits for the process to end; false on time-out.
+  bool WaitForExit(DWORD milliseconds = 10000);
+  bool Running();
+};
+void StartLauncher(Launcher& launcher, const std::wstring& exe = L"D:\\kavrio.exe");
+
+// ---- Windows -----------------------------------------------------------------------------
+
+// The visible top-level windows of a process (dialogs included).
+std::vector<HWND> VisibleWindows(DWORD processId);
+// Waits for a visible top-level window of the process with that title and window class
+// (nullptr: any class); nullptr on time-out.
+HWND WaitForWindow(DWORD processId, const wchar_t* title, const wchar_t* className,
+                   DWORD milliseconds = 10000);
+// Waits until `window` is no longer a visible window.
+bool WaitForWindowGone(HWND window, DWORD milliseconds = 10000);
+
+struct Control {
+  HWND window;
+  HWND parent;
+  std::wstring className;
+  std::wstring text;
+  LONG style;
+  LONG exStyle;
+  RECT rect;  // in the client coordinates of the top-level window
+};
+std::vector<Control> Controls(HWND topLevel);
+const Control* FindByText(const std::vector<Control>& controls, const std::wstring& text);
+std::wstring ClassOf(HWND window);
+std::wstring TextOf(HWND window);
+SIZE ClientSize(HWND window);
+
+// The control that has the keyboard focus in the window's thread.
+HWND FocusOf(HWND topLevel);
+
+// ---- Input -------------------------------------------------------------------------------
+
+void BringToFront(HWND window);
+void PressKey(WORD key);
+void PressAltKey(WORD key);
+void ClickCentre(HWND control);
+// The close box, as the system menu's Close sends it.
+void CloseBox(HWND window);
+
+// ---- What was started --------------------------------------------------------------------
+
+struct StartRecord {
+  std::wstring program;
+  std::wstring commandLine;
+  std::wstring workingFolder;
+};
+void ClearStarts();
+std::vector<StartRecord> Starts();
+// Waits for at least `count` records.
+std::vector<StartRecord> WaitForStarts(std::size_t count, DWORD milliseconds = 10000);
+
+// ---- Screenshots -------------------------------------------------------------------------
+
+// Saves the window's on-screen pixels as <screenshot folder>\<name>.bmp.
+void SaveScreenshot(HWND window, const wchar_t* name);
+
+}  // namespace e2e

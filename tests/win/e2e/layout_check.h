@@ -1,0 +1,136 @@
+// Checks a live window's controls against a table of expected pixel rectangles.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "driver.h"
+
+namespace e2e {
+
+enum class Find {
+  Text,     // the control whose text is `key`
+  FrameOf,  // the frame that holds the control whose text is `key`
+  Picture,  // the bitmap static
+};
+
+// The font of a label that sizes itself to its text.
+struct LabelFont {
+  const wchar_t* face;
+  int pixelHeight;  // at 96 dpi
+  bool bold;
+};
+
+struct Expected {
+  const wchar_t* what;
+  Find find;
+  const wchar_t* key;
+  int x, y, width, height;
+  int tolerance;  // pixels; 0 for fixed controls, 2 for self-sizing labels
+  const LabelFont* selfSizing = nullptr;
+};
+
+// One line of `text` in `font`, as GDI measures it here. The table's sizes for self-sizing
+// labels are Windows' own MS Sans Serif; Wine's copy of that face has other widths and lacks
+// the larger bitmap sizes, so a label is checked against its text as this system draws it.
+inline SIZE TextExtent(const LabelFont& font, const wchar_t* text) {
+  HDC dc = GetDC(nullptr);
+  HFONT handle = CreateFontW(-font.pixelHeight, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                             FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, font.face);
+  HGDIOBJ previous = SelectObject(dc, handle);
+  SIZE extent = {};
+  GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent);
+  TEXTMETRICW metrics = {};
+  GetTextMetricsW(dc, &metrics);
+  extent.cy = metrics.tmHeight;
+  SelectObject(dc, previous);
+  DeleteObject(handle);
+  ReleaseDC(nullptr, dc);
+  return extent;
+}
+
+inline const Control* Locate(const std::vector<Control>& controls, const Expected& row) {
+  switch (row.find) {
+    case Find::Text:
+      return FindByText(controls, row.key);
+    case Find::FrameOf: {
+      const Control* inside = FindByText(controls, row.key);
+      if (!inside) return nullptr;
+      for (const Control& control : controls) {
+        if (control.window == inside->parent) return &control;
+      }
+      return nullptr;
+    }
+    case Find::Picture:
+      for (const Control& control : controls) {
+        if (control.className == L"Static" && (control.style & SS_TYPEMASK) == SS_BITMAP) {
+          return &control;
+        }
+      }
+      return nullptr;
+  }
+  return nullptr;
+}
+
+// `scale` multiplies the table (1.5 at 144 dpi); `slack` widens every tolerance.
+inline void ExpectLayout(HWND window, const Expected* rows, std::size_t count, double scale = 1.0,
+                         int slack = 0) {
+  const std::vector<Control> controls = Controls(window);
+  for (std::size_t i = 0; i < count; ++i) {
+    const Expected& row = rows[i];
+    SCOPED_TRACE(row.what);
+    const Control* control = Locate(controls, row);
+    ASSERT_NE(control, nullptr) << "no control found";
+    const int tolerance = row.tolerance + slack;
+    EXPECT_NEAR(control->rect.left, row.x * scale, tolerance);
+    EXPECT_NEAR(control->rect.top, row.y * scale, tolerance);
+    const int width = control->rect.right - control->rect.left;
+    const int height = control->rect.bottom - control->rect.top;
+    if (!row.selfSizing) {
+      EXPECT_NEAR(width, row.width * scale, tolerance);
+      EXPECT_NEAR(height, row.height * scale, tolerance);
+    } else if (scale == 1.0) {
+      const SIZE text = TextExtent(*row.selfSizing, row.key);
+      EXPECT_NEAR(width, text.cx, tolerance);
+      EXPECT_NEAR(height, text.cy, tolerance);
+      std::printf("%ls: %d x %d here, %d x %d in the table\n", row.what, width, height, row.width,
+                  row.height);
+    }
+  }
+}
+
+// Only push buttons are tab stops, every push button is one, and none is a default button.
+inline void ExpectOnlyButtonsTakeFocus(HWND window) {
+  for (const Control& control : Controls(window)) {
+    SCOPED_TRACE(control.text);
+    const bool button = control.className == L"Button";
+    EXPECT_EQ((control.style & WS_TABSTOP) != 0, button);
+    if (button) {
+      EXPECT_EQ(control.style & BS_TYPEMASK, BS_PUSHBUTTON);
+    }
+  }
+}
+
+// Title "Kavrio", a fixed single border with system menu and close box, no minimise or
+// maximise box, centred on the screen.
+inline void ExpectCommonLook(HWND window, int clientWidth, int clientHeight) {
+  EXPECT_EQ(TextOf(window), L"Kavrio");
+  const LONG style = GetWindowLongW(window, GWL_STYLE);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_FALSE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  const SIZE client = ClientSize(window);
+  EXPECT_EQ(client.cx, clientWidth);
+  EXPECT_EQ(client.cy, clientHeight);
+  RECT rect;
+  GetWindowRect(window, &rect);
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  EXPECT_NEAR(rect.left, (screenWidth - (rect.right - rect.left)) / 2, 1);
+  EXPECT_NEAR(rect.top, (screenHeight - (rect.bottom - rect.top)) / 2, 1);
+}
+
+}  // namespace e2e
