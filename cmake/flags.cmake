@@ -15,7 +15,7 @@ endfunction()
 function(kavrio_product_code target)
   kavrio_strict(${target})
   target_compile_options(${target} PRIVATE
-    -Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections
+    -Os -fno-exceptions -fno-rtti -fno-threadsafe-statics -ffunction-sections -fdata-sections
     -fno-asynchronous-unwind-tables)
   if(WIN32)
     target_compile_options(${target} PRIVATE
@@ -23,11 +23,15 @@ function(kavrio_product_code target)
   endif()
 endfunction()
 
-# A Windows GUI program: statically linked, stripped, GUI subsystem 4.0,
-# no timestamp in the PE header, with a link map beside it.
+set(KAVRIO_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+# A Windows GUI program: statically linked, stripped, GUI subsystem 4.0, entered through
+# our own WinMainCRTStartup instead of the C runtime's start-up code, no relocations (an
+# exe loads at its preferred base), no timestamp in the PE header, with a link map beside it.
 function(kavrio_gui_program target)
+  target_sources(${target} PRIVATE ${KAVRIO_CMAKE_DIR}/../src/win32_entry.cpp)
   target_link_options(${target} PRIVATE
-    -static -s -mwindows -Wl,--gc-sections
+    -static -s -mwindows -nostartfiles -Wl,--gc-sections -Wl,--disable-reloc-section
     -Wl,--subsystem,windows:4.0
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--no-insert-timestamp

@@ -1,5 +1,5 @@
-// The only file of launch/ that calls kernel32/shell32. Everything it imports
-// exists on Windows 95/98; newer calls are looked up at run time.
+// The only file of launch/ that calls kernel32 and shell32 (shell32 is loaded at run time).
+// Everything it imports exists on Windows 95/98; newer calls are looked up at run time.
 
 #include "launch/win32_process.h"
 
@@ -36,6 +36,17 @@ GetSystemWindowsDirectoryAFn FindGetSystemWindowsDirectoryA() {
   FARPROC proc = ::GetProcAddress(kernel32, "GetSystemWindowsDirectoryA");
   // Through void(*)() so that GCC accepts the cast between function types.
   return reinterpret_cast<GetSystemWindowsDirectoryAFn>(reinterpret_cast<void (*)()>(proc));
+}
+
+using ShellExecuteExAFn = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
+
+// shell32 is needed only for the elevation retry, so it is loaded then and not at every
+// start. It stays loaded: the shell may still be working for the started program.
+ShellExecuteExAFn FindShellExecuteExA() {
+  HMODULE shell32 = ::LoadLibraryA("shell32.dll");
+  if (shell32 == nullptr) return nullptr;
+  FARPROC proc = ::GetProcAddress(shell32, "ShellExecuteExA");
+  return reinterpret_cast<ShellExecuteExAFn>(reinterpret_cast<void (*)()>(proc));
 }
 
 }  // namespace
@@ -82,7 +93,13 @@ bool Win32Process::ShellExecuteEx(const char* file, const char* directory, OsHan
   info.lpFile = file;
   info.lpDirectory = directory;
   info.nShow = SW_SHOWNORMAL;
-  const BOOL ok = ::ShellExecuteExA(&info);
+  const ShellExecuteExAFn shellExecuteEx = FindShellExecuteExA();
+  if (shellExecuteEx == nullptr) {
+    *lastError = ::GetLastError();
+    *process = 0;
+    return false;
+  }
+  const BOOL ok = shellExecuteEx(&info);
   *lastError = ok ? 0 : ::GetLastError();
   *process = ok ? FromHandle(info.hProcess) : 0;
   return ok != FALSE;
