@@ -49,7 +49,7 @@ void SystemDialogFace(char* face) {
 // The face to use for `wanted` at `dpi`: the wanted face, else its TrueType successor, else
 // the system's dialog font. At 96 dpi the first of these that exists is drawn as designed. At
 // other DPIs a bitmap face would only grow in whole steps, so the first scalable one wins.
-void ChooseFace(const char* wanted, int dpi, char* face) {
+void ChooseFaceUncached(const char* wanted, int dpi, char* face) {
   char systemFace[LF_FACESIZE] = {};
   SystemDialogFace(systemFace);
   const char* candidates[] = {wanted, "Microsoft Sans Serif", systemFace};
@@ -65,6 +65,31 @@ void ChooseFace(const char* wanted, int dpi, char* face) {
   }
   // Nothing is installed under these names: let the font mapper pick its nearest.
   lstrcpynA(face, firstFound ? firstFound : systemFace, LF_FACESIZE);
+}
+
+// Enumerating fonts is slow next to everything else at start-up, and every window asks for
+// the same one or two faces at the same DPI: the answers are kept.
+void ChooseFace(const char* wanted, int dpi, char* face) {
+  struct Choice {
+    const char* wanted;
+    int dpi;
+    char face[LF_FACESIZE];
+  };
+  static Choice choices[8];
+  static std::size_t count = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (choices[i].dpi == dpi && lstrcmpA(choices[i].wanted, wanted) == 0) {
+      lstrcpynA(face, choices[i].face, LF_FACESIZE);
+      return;
+    }
+  }
+  ChooseFaceUncached(wanted, dpi, face);
+  if (count < sizeof choices / sizeof choices[0]) {
+    choices[count].wanted = wanted;
+    choices[count].dpi = dpi;
+    lstrcpynA(choices[count].face, face, LF_FACESIZE);
+    ++count;
+  }
 }
 
 }  // namespace

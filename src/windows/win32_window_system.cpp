@@ -31,6 +31,7 @@ struct LiveForm {
   HBITMAP pictures[kMaxControls];
   HWND lastFocus;
   int dpi;
+  bool controlsBuilt;
   bool shownBefore;
 };
 
@@ -115,14 +116,11 @@ SIZE TextExtent(HWND control, HFONT font, const char* text) {
   return extent;
 }
 
-// Places every control and sizes the window for `dpi`: twips become pixels at that DPI, fonts
-// and pictures are made for it.
-void ApplyLayout(LiveForm& live, int dpi) {
-  ReleaseResources(live);
-  live.dpi = dpi;
+// Places every control for `dpi`: twips become pixels at that DPI, and the fonts and
+// pictures are made for it.
+void PlaceControls(LiveForm& live, int dpi) {
   const FormSpec& spec = live.form->Spec();
   live.defaultFont = CreateFormFont(kDefaultFont, dpi);
-
   for (std::size_t i = 0; i < spec.controlCount; ++i) {
     const ControlSpec& control = spec.controls[i];
     HWND window = live.controls[i];
@@ -143,7 +141,14 @@ void ApplyLayout(LiveForm& live, int dpi) {
     SetWindowPos(window, nullptr, rect.left, rect.top, rect.width, rect.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
+}
 
+// Lays the window out for `dpi`: its size, and its controls once they exist.
+void ApplyLayout(LiveForm& live, int dpi) {
+  ReleaseResources(live);
+  live.dpi = dpi;
+  if (live.controlsBuilt) PlaceControls(live, dpi);
+  const FormSpec& spec = live.form->Spec();
   RECT frame = {0, 0, TwipsToPixels(spec.clientWidth, dpi), TwipsToPixels(spec.clientHeight, dpi)};
   AdjustForDpi(&frame, dpi);
   SetWindowPos(live.window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
@@ -337,7 +342,11 @@ ControlClass ClassOf(ControlKind kind) {
   return {"STATIC", 0, 0};
 }
 
-void CreateControls(LiveForm& live) {
+// The controls are made when the window is first shown: a window that is dismissed unseen
+// (the menu, on the prompt road) never pays for them.
+void BuildControls(LiveForm& live) {
+  if (live.controlsBuilt) return;
+  live.controlsBuilt = true;
   const FormSpec& spec = live.form->Spec();
   for (std::size_t i = 0; i < spec.controlCount && i < kMaxControls; ++i) {
     const ControlSpec& control = spec.controls[i];
@@ -354,6 +363,11 @@ void CreateControls(LiveForm& live) {
     SetWindowPos(live.controls[i], front >= 0 ? live.controls[front] : HWND_TOP, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
+  ApplyLayout(live, live.dpi);
+  // Access-key underlines and focus rectangles show from the start, not only once the
+  // keyboard has been used.
+  SendMessageA(live.window, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL | UISF_HIDEFOCUS),
+               0);
 }
 
 }  // namespace
@@ -383,17 +397,14 @@ void Win32WindowSystem::Create(Form& form) {
   }
   form.native = slot;
   ++g_liveForms;
-  CreateControls(*slot);
   ApplyLayout(*slot, WindowDpi(window));
-  // Access-key underlines and focus rectangles show from the start, not only once the
-  // keyboard has been used.
-  SendMessageA(window, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL | UISF_HIDEFOCUS), 0);
 }
 
 void Win32WindowSystem::Show(Form& form) {
   Create(form);
   LiveForm* live = Live(form);
   if (!live) return;
+  BuildControls(*live);
   if (!live->shownBefore) {
     CentreOnScreen(live->window);
     live->shownBefore = true;
