@@ -257,6 +257,8 @@ struct PromptCase {
   BrowserVersion version;
 };
 
+void PrintTo(const PromptCase& c, std::ostream* os) { *os << c.name; }
+
 class PromptRoad : public Road, public ::testing::WithParamInterface<PromptCase> {};
 
 TEST_P(PromptRoad, ShowsThePromptNeverTheMenuAndNaoEnds) {
@@ -326,6 +328,39 @@ TEST_F(Road, PromptCloseBoxEndsTheProgramWithoutASecondPrompt) {
   CloseBox(prompt);
   EXPECT_TRUE(launcher.WaitForExit());
   ExpectNothingStarted();
+}
+
+TEST_F(Road, EnterAtOnceOnThePromptWarnsAndEscOnTheWarningGoesOnAsOk) {
+  HWND prompt = StartPrompt({VersionKind::Text, L"5.00.2920.0000", 0});
+  ASSERT_NE(prompt, nullptr);
+  PressKey(VK_RETURN);
+  HWND warning = WaitForWindow(launcher.process.dwProcessId, L"Kavrio", L"#32770");
+  ASSERT_NE(warning, nullptr);
+  BringToFront(warning);
+  PressKey(VK_ESCAPE);
+  ExpectStarted(L"D:\\Internet Explorer 5.5\\ie5setup.exe");
+  EXPECT_TRUE(launcher.WaitForExit());
+}
+
+TEST_F(Road, MissingBrowserSetupStillWarnsThenEndsWithoutAMessage) {
+  DeleteFileW(L"D:\\Internet Explorer 5.5\\ie5setup.exe");
+  HWND prompt = StartPrompt({VersionKind::Text, L"4.72.3110.0", 0});
+  ASSERT_NE(prompt, nullptr);
+  PressAltKey('S');
+  HWND warning = WaitForWindow(launcher.process.dwProcessId, L"Kavrio", L"#32770");
+  ASSERT_NE(warning, nullptr);
+  BringToFront(warning);
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(launcher.WaitForExit());
+  ExpectNothingStarted();
+}
+
+TEST_F(Road, EnterAtOnceOnTheBusinessWindowStartsTheAgent) {
+  HWND business = OpenBusiness();
+  ASSERT_NE(business, nullptr);
+  PressKey(VK_RETURN);
+  ExpectStarted(L"D:\\Agente Plimox\\Instalador Assistente Kavrio.exe");
+  EXPECT_TRUE(launcher.WaitForExit());
 }
 
 // ---- Errors and other DPIs -----------------------------------------------------------------
