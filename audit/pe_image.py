@@ -1,0 +1,137 @@
+"""Reads the parts of a PE image that the audit and the benchmark need.
+
+Only the Python 3 standard library is used, so this runs on any build machine.
+"""
+import struct
+
+MACHINE_NAMES = {0x14C: "i386", 0x8664: "x86-64"}
+SUBSYSTEM_NAMES = {2: "Windows GUI", 3: "Windows console"}
+RESOURCE_TYPE_NAMES = {
+    1: "cursor", 2: "bitmap", 3: "icon", 4: "menu", 5: "dialog", 6: "string table",
+    9: "accelerators", 12: "cursor group", 14: "icon group", 16: "version info",
+    24: "manifest",
+}
+
+
+class PeError(ValueError):
+    pass
+
+
+class Section:
+    def __init__(self, name, virtual_size, raw_offset, raw_size):
+        self.name = name
+        self.virtual_size = virtual_size
+        self.raw_offset = raw_offset
+        self.raw_size = raw_size
+
+
+class PeImage:
+    """Header fields, sections and resource sizes of one PE file."""
+
+    def __init__(self, data):
+        self.data = data
+        if data[:2] != b"MZ" or len(data) < 0x40:
+            raise PeError("not an MZ executable")
+        pe_offset = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe_offset:pe_offset + 4] != b"PE\0\0":
+            raise PeError("no PE signature")
+        coff = pe_offset + 4
+        (self.machine, section_count, self.timestamp, _, _,
+         optional_size, self.characteristics) = struct.unpack_from("<HHIIIHH", data, coff)
+        optional = coff + 20
+        magic = struct.unpack_from("<H", data, optional)[0]
+        if magic not in (0x10B, 0x20B):
+            raise PeError("unknown optional header magic 0x%x" % magic)
+        self.is_pe32_plus = magic == 0x20B
+        (self.major_os_version, self.minor_os_version, _, _,
+         self.major_subsystem_version, self.minor_subsystem_version) = struct.unpack_from(
+             "<HHHHHH", data, optional + 40)
+        self.size_of_headers = struct.unpack_from("<I", data, optional + 60)[0]
+        self.checksum = struct.unpack_from("<I", data, optional + 64)[0]
+        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
+        directories = optional + (112 if self.is_pe32_plus else 96)
+        directory_count = struct.unpack_from("<I", data, directories - 4)[0]
+        self.directories = [struct.unpack_from("<II", data, directories + 8 * i)
+                            for i in range(min(directory_count, 16))]
+        self.sections = []
+        table = optional + optional_size
+        for i in range(section_count):
+            raw = data[table + 40 * i:table + 40 * (i + 1)]
+            name = raw[:8].rstrip(b"\0").decode("ascii", "replace")
+            virtual_size, virtual_address, raw_size, raw_offset = struct.unpack_from(
+                "<IIII", raw, 8)
+            section = Section(name, virtual_size, raw_offset, raw_size)
+            section.virtual_address = virtual_address
+            self.sections.append(section)
+
+    @classmethod
+    def read(cls, path):
+        with open(path, "rb") as f:
+            return cls(f.read())
+
+    @property
+    def machine_name(self):
+        return MACHINE_NAMES.get(self.machine, "0x%04x" % self.machine)
+
+    @property
+    def subsystem_name(self):
+        return SUBSYSTEM_NAMES.get(self.subsystem, "subsystem %d" % self.subsystem)
+
+    @property
+    def subsystem_version(self):
+        return "%d.%d" % (self.major_subsystem_version, self.minor_subsystem_version)
+
+    def section(self, name):
+        return next((s for s in self.sections if s.name == name), None)
+
+    def file_offset(self, rva):
+        for s in self.sections:
+            if s.virtual_address <= rva < s.virtual_address + max(s.raw_size, s.virtual_size):
+                return s.raw_offset + rva - s.virtual_address
+        raise PeError("address 0x%x lies in no section" % rva)
+
+    def resource_sizes(self):
+        """Bytes of resource data per resource type, e.g. {"bitmap": 62000, ...}."""
+        if len(self.directories) < 3 or self.directories[2][0] == 0:
+            return {}
+        base = self.file_offset(self.directories[2][0])
+        sizes = {}
+
+        def entries(offset):
+            named, numbered = struct.unpack_from("<HH", self.data, base + offset + 12)
+            for i in range(named + numbered):
+                yield struct.unpack_from("<II", self.data, base + offset + 16 + 8 * i)
+
+        def leaf_bytes(offset):
+            total = 0
+            for _, target in entries(offset):
+                if target & 0x80000000:
+                    total += leaf_bytes(target & 0x7FFFFFFF)
+                else:
+                    total += struct.unpack_from("<I", self.data, base + target + 4)[0]
+            return total
+
+        for type_id, target in entries(0):
+            name = (RESOURCE_TYPE_NAMES.get(type_id, "type %d" % type_id)
+                    if not type_id & 0x80000000 else "named type")
+            size = leaf_bytes(target & 0x7FFFFFFF) if target & 0x80000000 else 0
+            sizes[name] = sizes.get(name, 0) + size
+        return sizes
+
+    def resource_directory_timestamps(self):
+        """TimeDateStamp of every resource directory table (0 in a reproducible build)."""
+        if len(self.directories) < 3 or self.directories[2][0] == 0:
+            return []
+        base = self.file_offset(self.directories[2][0])
+        stamps = []
+
+        def walk(offset):
+            stamps.append(struct.unpack_from("<I", self.data, base + offset + 4)[0])
+            named, numbered = struct.unpack_from("<HH", self.data, base + offset + 12)
+            for i in range(named + numbered):
+                _, target = struct.unpack_from("<II", self.data, base + offset + 16 + 8 * i)
+                if target & 0x80000000:
+                    walk(target & 0x7FFFFFFF)
+
+        walk(0)
+        return stamps

@@ -1,0 +1,232 @@
+"""Tests of the import audit and of the reproducibility check's diagnosis.
+
+  python3 -m unittest discover -s audit -p 'test_*.py'
+
+Fixture programs are built with the MinGW compilers, so every case reads a real PE file.
+"""
+import importlib.machinery
+import importlib.util
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from pe_image import PeImage  # noqa: E402
+
+
+def load_script(name):
+    loader = importlib.machinery.SourceFileLoader(name.replace("-", "_"), os.path.join(HERE, name))
+    module = importlib.util.module_from_spec(importlib.util.spec_from_loader(loader.name, loader))
+    loader.exec_module(module)
+    return module
+
+
+check_reproducible = load_script("check-reproducible")
+
+PROGRAM = """
+#include <windows.h>
+#ifdef USE_OLE
+#include <objbase.h>
+#endif
+void start(void) {
+#ifdef USE_OLE
+  CoInitialize(0);
+#endif
+  MessageBeep(0);
+  ExitProcess(GetTickCount());
+}
+"""
+GOOD_LIST = """# a comment
+KERNEL32.dll
+  ExitProcess    95
+  GetTickCount   95
+USER32.dll
+  MessageBeep    95
+"""
+OLE_LIST = GOOD_LIST + "ole32.dll\n  CoInitialize  95\n"
+
+
+def have(tool):
+    return shutil.which(tool) is not None
+
+
+@unittest.skipUnless(have("i686-w64-mingw32-gcc") and have("x86_64-w64-mingw32-gcc"),
+                     "MinGW compilers not installed")
+class ImportAuditTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.mkdtemp(prefix="audit-test-")
+        source = os.path.join(cls.dir, "program.c")
+        with open(source, "w") as f:
+            f.write(PROGRAM)
+        cls.exes = {}
+        fixtures = {  # name: (compiler, entry, extra flags)
+            "gui": ("i686-w64-mingw32-gcc", "_start", ["-Wl,--subsystem,windows:4.0"]),
+            "console": ("i686-w64-mingw32-gcc", "_start", ["-Wl,--subsystem,console:4.0"]),
+            "gui 5.1": ("i686-w64-mingw32-gcc", "_start", ["-Wl,--subsystem,windows:5.1"]),
+            "x86-64": ("x86_64-w64-mingw32-gcc", "start", ["-Wl,--subsystem,windows:4.0"]),
+            "ole": ("i686-w64-mingw32-gcc", "_start",
+                    ["-DUSE_OLE", "-Wl,--subsystem,windows:4.0", "-lole32"]),
+        }
+        for name, (compiler, entry, flags) in fixtures.items():
+            base = os.path.join(cls.dir, name.replace(" ", "_"))
+            obj = os.path.join(cls.dir, "program_%s.o" % name.replace(" ", "_"))
+            subprocess.run([compiler, "-Os", "-c", source, "-o", obj] +
+                           [f for f in flags if f.startswith("-D")], check=True)
+            subprocess.run([compiler, "-nostdlib", "-Wl,-e," + entry, obj, "-o", base + ".exe",
+                            "-Wl,-Map," + base + ".map"] +
+                           [f for f in flags if not f.startswith("-D")] +
+                           ["-lkernel32", "-luser32"], check=True)
+            cls.exes[name] = base + ".exe"
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.dir, ignore_errors=True)
+
+    def run_check(self, exe, list_text, *options):
+        list_path = os.path.join(self.dir, "imports.txt")
+        with open(list_path, "w") as f:
+            f.write(list_text)
+        result = subprocess.run([sys.executable, os.path.join(HERE, "check-imports"), *options,
+                                 "--list", list_path, exe], capture_output=True, text=True)
+        with open(list_path) as f:
+            return result.returncode, result.stdout + result.stderr, f.read()
+
+    def test_check(self):
+        cases = [  # (what, fixture, list text, exit code, text that the output must hold)
+            ("exact list passes", "gui", GOOD_LIST, 0, "3 functions from 2 DLLs"),
+            ("DLL names compare without case", "gui", GOOD_LIST.replace("KERNEL32", "kernel32"),
+             0, "3 functions"),
+            ("an import missing from the list", "gui",
+             GOOD_LIST.replace("  GetTickCount   95\n", ""), 1,
+             "+ KERNEL32.dll   GetTickCount   (imported, not listed)"),
+            ("a listed function no longer imported", "gui", GOOD_LIST + "  Beep  95\n", 1,
+             "- USER32.dll     Beep   (listed, not imported)"),
+            ("a function without a version", "gui", GOOD_LIST.replace("GetTickCount   95",
+                                                                      "GetTickCount   ?"), 1,
+             "KERNEL32.dll GetTickCount has no version"),
+            ("a function newer than 98 SE, with its caller from the link map", "gui",
+             GOOD_LIST.replace("MessageBeep    95", "MessageBeep    XP"), 1,
+             "MessageBeep is not on Windows 98 SE (oldest: XP) (first called from program_gui.o)"),
+            ("a new import, with its caller", "gui",
+             GOOD_LIST.replace("  ExitProcess    95\n", ""), 1,
+             "+ KERNEL32.dll   ExitProcess   (imported, not listed) (first called from "
+             "program_gui.o)"),
+            ("a version that is not a Windows release", "gui",
+             GOOD_LIST.replace("ExitProcess    95", "ExitProcess    Windows 95"), 1,
+             "has version 'Windows 95', not one of"),
+            ("a version followed by a comment", "gui",
+             GOOD_LIST.replace("ExitProcess    95", "ExitProcess    98 SE  # why"), 0, ""),
+            ("console subsystem", "console", GOOD_LIST, 1, "subsystem is Windows console"),
+            ("subsystem version 5.1", "gui 5.1", GOOD_LIST, 1, "subsystem version is 5.1, not 4.0"),
+            ("64-bit machine", "x86-64", GOOD_LIST, 1, "machine is x86-64, not i386"),
+            ("a DLL outside the system set", "ole", OLE_LIST, 1,
+             "imports from ole32.dll, which is not one of"),
+            ("not an exe", os.path.join(HERE, "imports-win32.txt"), GOOD_LIST, 2, "check-imports:"),
+        ]
+        for what, fixture, list_text, code, expected in cases:
+            with self.subTest(what):
+                returncode, output, _ = self.run_check(self.exes.get(fixture, fixture), list_text)
+                self.assertEqual(returncode, code, output)
+                self.assertIn(expected, output)
+
+    def test_update_keeps_known_versions(self):
+        stale = "KERNEL32.dll\n  GetTickCount  98 SE  # kept\n  ExitProcess  95\n  Beep  95\n"
+        returncode, output, written = self.run_check(self.exes["gui"], stale, "--update")
+        self.assertIn("added USER32.dll MessageBeep", output)
+        self.assertIn("removed KERNEL32.dll Beep", output)
+        self.assertEqual(returncode, 1, output)  # MessageBeep still needs its version
+        body = [line.split(None, 1) for line in written.splitlines()
+                if line.strip() and not line.startswith("#")]
+        self.assertEqual(body, [["KERNEL32.dll"], ["ExitProcess", "95"],
+                                ["GetTickCount", "98 SE  # kept"], ["USER32.dll"],
+                                ["MessageBeep", "?"]])
+
+
+class ExplainDifferenceTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.mkdtemp(prefix="repro-test-")
+        if not (have("i686-w64-mingw32-gcc") and have("i686-w64-mingw32-windres")):
+            raise unittest.SkipTest("MinGW tools not installed")
+        with open(os.path.join(cls.dir, "program.c"), "w") as f:
+            f.write(PROGRAM)
+        with open(os.path.join(cls.dir, "manifest.xml"), "w") as f:
+            f.write("<assembly/>\n")
+        with open(os.path.join(cls.dir, "program.rc"), "w") as f:
+            f.write('1 24 "manifest.xml"\n')
+        obj = os.path.join(cls.dir, "program_rc.o")
+        subprocess.run(["i686-w64-mingw32-windres", "program.rc", "-O", "coff", "-o", obj],
+                       cwd=cls.dir, check=True)
+        exe = os.path.join(cls.dir, "program.exe")
+        subprocess.run(["i686-w64-mingw32-gcc", "-Os", "-nostdlib", "-Wl,-e,_start",
+                        "-Wl,--no-insert-timestamp", os.path.join(cls.dir, "program.c"), obj,
+                        "-o", exe, "-lkernel32", "-luser32"], check=True)
+        with open(exe, "rb") as f:
+            cls.exe = f.read()
+        cls.image = PeImage(cls.exe)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.dir, ignore_errors=True)
+
+    def changed(self, offset, data):
+        copy = bytearray(self.exe)
+        copy[offset:offset + len(data)] = data
+        return bytes(copy)
+
+    def test_causes(self):
+        pe = struct.unpack_from("<I", self.exe, 0x3C)[0]
+        resource_directory = self.image.file_offset(self.image.directories[2][0])
+        text = self.image.section(".text").raw_offset
+        folder = "/tmp/kavrio-repro-x/a/kavrio"
+        cases = [  # (what, changed bytes, text the diagnosis must hold)
+            ("link timestamp", self.changed(pe + 8, b"\x01\x02\x03\x04"),
+             ["COFF header TimeDateStamp", "-Wl,--no-insert-timestamp"]),
+            ("resource directory time", self.changed(resource_directory + 4, b"\x99\x99\x99\x5f"),
+             ["section .rsrc", "resource compiler wrote a time"]),
+            ("build folder in the code", self.changed(text + 16, folder.encode()),
+             ["section .text", "the build folder %s is written into the exe" % folder]),
+            ("Windows spelling of the folder", self.changed(text + 16, folder.replace(
+                "/", "\\").encode()), ["build folder \\tmp\\kavrio-repro-x\\a\\kavrio"]),
+            ("unexplained code change", self.changed(text + 3, b"\xcc"),
+             ["1 differing bytes", "no known cause found"]),
+        ]
+        for what, other, expected in cases:
+            with self.subTest(what):
+                report = "\n".join(check_reproducible.explain_difference(
+                    self.exe, other, [folder]))
+                for text_part in expected:
+                    self.assertIn(text_part, report)
+
+
+@unittest.skipUnless(have("git"), "git not installed")
+class WorkTreeFilesTest(unittest.TestCase):
+    def test_copied_files(self):
+        with tempfile.TemporaryDirectory() as root:
+            def write(path, text="x\n"):
+                os.makedirs(os.path.dirname(os.path.join(root, path)) or root, exist_ok=True)
+                with open(os.path.join(root, path), "w") as f:
+                    f.write(text)
+            git = ["git", "-C", root, "-c", "user.name=t", "-c", "user.email=t@t"]
+            subprocess.run(git + ["init", "-q"], check=True)
+            for path in (".gitignore", "src/tracked.cpp", "src/removed.cpp"):
+                write(path, "*.log\n" if path == ".gitignore" else "x\n")
+            subprocess.run(git + ["add", "."], check=True)
+            subprocess.run(git + ["commit", "-q", "-m", "fixture"], check=True)
+            os.remove(os.path.join(root, "src/removed.cpp"))
+            for path in ("src/untracked.cpp", "notes.log", "build/win32/CMakeCache.txt",
+                         "buildtools/keep.txt"):
+                write(path)
+            self.assertEqual(check_reproducible.work_tree_files(root),
+                             [".gitignore", "buildtools/keep.txt", "src/tracked.cpp",
+                              "src/untracked.cpp"])
+
+
+if __name__ == "__main__":
+    unittest.main()

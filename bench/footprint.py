@@ -1,0 +1,371 @@
+#!/usr/bin/env python3
+"""Turns the benchmark's raw figures into the results table.
+
+  footprint.py report --exe KAVRIO_WIN32_EXE --map KAVRIO_MAP --baseline-exe BASELINE_WIN32_EXE
+                      --menu SAMPLES --prompt SAMPLES --machine TEXT --out RESULTS_MD
+
+SAMPLES files hold the probe's output lines ("sample NAME ROUND MS PEAK_BYTES").
+The table is printed and written, with the date and the machine line, to RESULTS_MD.
+"""
+import argparse
+import datetime
+import os
+import re
+import statistics
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "audit"))
+from pe_image import PeImage  # noqa: E402
+
+SIZE_TARGET_BYTES = 100 * 1024
+STARTUP_TARGET_RATIO = 1.10
+WORKING_SET_TARGET_RATIO = 1.20
+MINIMUM_SAMPLES = 20
+
+
+# ---------------------------------------------------------------- PE sizes
+
+def size_split(image):
+    """File bytes split into headers, code and data, resources, and anything after."""
+    resources = sum(s.raw_size for s in image.sections if s.name == ".rsrc")
+    code_and_data = sum(s.raw_size for s in image.sections if s.name != ".rsrc")
+    section_end = max([s.raw_offset + s.raw_size for s in image.sections if s.raw_size] or [0])
+    return {
+        "total": len(image.data),
+        "headers": image.size_of_headers,
+        "code_and_data": code_and_data,
+        "resources": resources,
+        "trailing": max(0, len(image.data) - max(section_end, image.size_of_headers)),
+    }
+
+
+# ---------------------------------------------------------------- link map
+
+_OUTPUT_SECTION = re.compile(r"^(\.\S+)(?:\s+0x([0-9a-fA-F]+)\s+0x([0-9a-fA-F]+))?\s*$")
+_INPUT_SECTION = re.compile(r"^ (\S+)(?:\s+0x([0-9a-fA-F]+)\s+0x([0-9a-fA-F]+)\s+(\S.*))?\s*$")
+_CONTINUATION = re.compile(r"^\s+0x([0-9a-fA-F]+)\s+0x([0-9a-fA-F]+)\s+(\S.*)$")
+
+
+def map_contributions(map_text):
+    """Bytes that each input file puts into each output section of the image.
+
+    Returns {(output_section, input_file): bytes}. Discarded sections, fill and
+    sections that are not loaded (debug sections at address 0) are left out.
+    """
+    start = map_text.find("Linker script and memory map")
+    lines = map_text[start:].splitlines() if start >= 0 else []
+    contributions = {}
+    output = None
+    pending_input = None
+    for line in lines:
+        match = _OUTPUT_SECTION.match(line)
+        if match:
+            output = match.group(1)
+            pending_input = None
+            continue
+        if output is None:
+            continue
+        match = _INPUT_SECTION.match(line)
+        if match and not line.startswith(" *"):
+            if match.group(2) is None:
+                pending_input = match.group(1)  # name too long: figures on the next line
+                continue
+            address, size, source = int(match.group(2), 16), int(match.group(3), 16), match.group(4)
+        else:
+            match = _CONTINUATION.match(line)
+            if not (match and pending_input):
+                pending_input = None
+                continue
+            address, size, source = int(match.group(1), 16), int(match.group(2), 16), match.group(3)
+        pending_input = None
+        if size == 0 or address == 0:
+            continue
+        key = (output, source.strip())
+        contributions[key] = contributions.get(key, 0) + size
+    return contributions
+
+
+def contributor_group(source):
+    """A short name for where an input section came from."""
+    if source == "dll stuff" or re.match(r"(BYTE|SHORT|LONG|QUAD) ", source):
+        return "made by the linker (relocation table, list ends)"
+    archive = re.match(r"(.*/)?([^/()]+)\((.+)\)$", source)
+    library = archive.group(2) if archive else os.path.basename(source)
+    if library.startswith("libstdc++") or library.startswith("libsupc++"):
+        return "C++ library (libstdc++)"
+    if library.startswith("libgcc"):
+        return "compiler support (libgcc)"
+    if library in ("crt2.o", "crtbegin.o", "crtend.o", "libmingw32.a", "libmingwex.a",
+                   "libmoldname.a") or (library == "libmsvcrt.a" and archive and
+                                        "_defs" not in archive.group(3)):
+        return "MinGW start-up and C runtime glue"
+    if archive and re.match(r"lib\w+\.a$", library) and not library.startswith("libkavrio"):
+        return "import thunks and names (%s)" % library[3:-2]
+    if source.endswith(".res") or ".rc." in source:
+        return "resources (%s)" % os.path.basename(source)
+    if archive:
+        return "ours: %s" % archive.group(3)
+    return "ours: %s" % os.path.basename(source)
+
+
+def grouped(contributions, section_names):
+    """{group: bytes} over the output sections that the image holds on disk."""
+    groups = {}
+    for (output, source), size in contributions.items():
+        if output[:8] not in section_names:
+            continue
+        group = contributor_group(source)
+        if group.startswith("import thunks"):
+            group = "import table and thunks (all DLLs)"
+        groups[group] = groups.get(group, 0) + size
+    return groups
+
+
+def archive_reasons(map_text):
+    """{archive member: (file that referenced it first, symbol)} from the map's list of
+    the archive members that the link took in."""
+    start = map_text.find("Archive member included to satisfy reference by file (symbol)")
+    if start < 0:
+        return {}
+    stop = [i for i in (map_text.find("Discarded input sections", start),
+                        map_text.find("Allocating common symbols", start)) if i > 0]
+    body = map_text[start:min(stop) if stop else len(map_text)].splitlines()[1:]
+    reasons = {}
+    member = None
+    for line in body:
+        if not line.strip():
+            continue
+        if not line[0].isspace():
+            parts = re.split(r"\s{2,}", line.strip(), maxsplit=1)
+            member = parts[0]
+            if len(parts) == 1:
+                continue
+            line = parts[1]
+        match = re.match(r"^\s*(\S+) \((.*)\)$", line)
+        if member and match:
+            reasons[member] = (match.group(1), match.group(2))
+            member = None
+    return reasons
+
+
+def pulled_in_by_our_code(contributions, reasons, section_names):
+    """[(our object, symbol it needed, library member, bytes)]: for each library member
+    that our code asked for, the bytes of that member and of everything it pulled in."""
+    sizes = {}
+    for (output, source), size in contributions.items():
+        if output[:8] in section_names:
+            sizes[source] = sizes.get(source, 0) + size
+    entries = {}
+    for member in reasons:
+        chain = member
+        seen = set()
+        # Climb the first-reference chain to the library member that our code asked for.
+        while chain in reasons and chain not in seen:
+            seen.add(chain)
+            referrer, _ = reasons[chain]
+            if contributor_group(referrer).startswith("ours:"):
+                group = contributor_group(chain)
+                # Import thunks are counted in the import table row already.
+                if not group.startswith(("ours:", "import thunks")):
+                    entries.setdefault(chain, 0)
+                    entries[chain] += sizes.get(member, 0)
+                break
+            chain = referrer
+    rows = []
+    for member, size in entries.items():
+        referrer, symbol = reasons[member]
+        rows.append((contributor_group(referrer)[len("ours: "):], symbol,
+                     short_member(member), size))
+    return sorted(rows, key=lambda row: -row[3])
+
+
+def short_member(source):
+    archive = re.match(r"(.*/)?([^/()]+)\((.+)\)$", source)
+    return "%s(%s)" % (archive.group(2), archive.group(3)) if archive else os.path.basename(source)
+
+
+# ---------------------------------------------------------------- samples
+
+def read_samples(path):
+    """{name: [(milliseconds, peak_bytes)]} and the list of error lines."""
+    samples, errors = {}, []
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            fields = line.split()
+            if fields[:1] == ["sample"] and len(fields) == 5:
+                samples.setdefault(fields[1], []).append((float(fields[3]), int(fields[4])))
+            elif fields[:1] == ["error"]:
+                errors.append(line.strip())
+    return samples, errors
+
+
+def road_figures(samples, launcher="kavrio", baseline="baseline"):
+    for name in (launcher, baseline):
+        if len(samples.get(name, [])) < MINIMUM_SAMPLES:
+            raise ValueError("%s has %d samples, %d needed" %
+                             (name, len(samples.get(name, [])), MINIMUM_SAMPLES))
+    figures = {}
+    for name in (launcher, baseline):
+        times = [t for t, _ in samples[name]]
+        peaks = [p for _, p in samples[name]]
+        figures[name] = {
+            "runs": len(times),
+            "time": statistics.median(times),
+            "time_q1": quantile(times, 0.25),
+            "time_q3": quantile(times, 0.75),
+            "peak": statistics.median(peaks),
+        }
+    figures["time_ratio"] = figures[launcher]["time"] / figures[baseline]["time"]
+    figures["peak_ratio"] = figures[launcher]["peak"] / figures[baseline]["peak"]
+    return figures
+
+
+def quantile(values, q):
+    ordered = sorted(values)
+    position = q * (len(ordered) - 1)
+    low = int(position)
+    high = min(low + 1, len(ordered) - 1)
+    return ordered[low] + (ordered[high] - ordered[low]) * (position - low)
+
+
+# ---------------------------------------------------------------- report
+
+def verdict(met):
+    return "met" if met else "**missed**"
+
+
+def kib(value):
+    return "%.1f KiB" % (value / 1024.0)
+
+
+def report(args):
+    image = PeImage.read(args.exe)
+    sizes = size_split(image)
+    baseline_sizes = size_split(PeImage.read(args.baseline_exe))
+    roads = {}
+    error_lines = []
+    for road, path in (("menu", args.menu), ("prompt", args.prompt)):
+        samples, errors = read_samples(path)
+        error_lines += ["%s road: %s" % (road, e) for e in errors]
+        roads[road] = road_figures(samples)
+
+    rows = [
+        "| Measure | kavrio.exe | baseline | ratio | target | |",
+        "|---|---:|---:|---:|---|---|",
+        "| win32 exe size, bytes | %d (%s) | %d | %.2f | ≤ 100 KiB | %s |" % (
+            sizes["total"], kib(sizes["total"]), baseline_sizes["total"],
+            sizes["total"] / baseline_sizes["total"],
+            verdict(sizes["total"] <= SIZE_TARGET_BYTES)),
+        "| · code and data (all sections but .rsrc) | %d | %d | | | |" % (
+            sizes["code_and_data"], baseline_sizes["code_and_data"]),
+        "| · resources (.rsrc) | %d | %d | | | |" % (
+            sizes["resources"], baseline_sizes["resources"]),
+        "| · PE headers | %d | %d | | | |" % (sizes["headers"], baseline_sizes["headers"]),
+    ]
+    for road in ("menu", "prompt"):
+        figures = roads[road]
+        rows.append(
+            "| start-up, %s road, median ms (n = %d + %d) | %.1f | %.1f | %.3f | ≤ 1.10 | %s |" % (
+                road, figures["kavrio"]["runs"], figures["baseline"]["runs"],
+                figures["kavrio"]["time"], figures["baseline"]["time"], figures["time_ratio"],
+                verdict(figures["time_ratio"] <= STARTUP_TARGET_RATIO)))
+    for road in ("menu", "prompt"):
+        figures = roads[road]
+        rows.append(
+            "| peak working set, %s road, median KiB | %.0f | %.0f | %.3f | ≤ 1.20 | %s |" % (
+                road, figures["kavrio"]["peak"] / 1024.0, figures["baseline"]["peak"] / 1024.0,
+                figures["peak_ratio"], verdict(figures["peak_ratio"] <= WORKING_SET_TARGET_RATIO)))
+    table = "\n".join(rows)
+    print(table)
+
+    spread = ["| Road | kavrio.exe ms, quartiles | baseline ms, quartiles |", "|---|---|---|"]
+    for road in ("menu", "prompt"):
+        figures = roads[road]
+        spread.append("| %s | %.1f to %.1f | %.1f to %.1f |" % (
+            road, figures["kavrio"]["time_q1"], figures["kavrio"]["time_q3"],
+            figures["baseline"]["time_q1"], figures["baseline"]["time_q3"]))
+
+    section_names = {s.name for s in image.sections if s.raw_size}
+    sections = ["| Section | bytes on disk | bytes used |", "|---|---:|---:|"]
+    for s in image.sections:
+        sections.append("| %s | %d | %d |" % (s.name, s.raw_size, s.virtual_size))
+
+    resources = ["| Resource type | bytes |", "|---|---:|"]
+    for name, size in sorted(image.resource_sizes().items(), key=lambda item: -item[1]):
+        resources.append("| %s | %d |" % (name, size))
+
+    with open(args.map, encoding="utf-8", errors="replace") as f:
+        map_text = f.read()
+    contributions = map_contributions(map_text)
+    groups = grouped(contributions, section_names)
+    linked = ["| From (link map) | bytes |", "|---|---:|"]
+    for name, size in sorted(groups.items(), key=lambda item: -item[1]):
+        linked.append("| %s | %d |" % (name, size))
+    attributed = sum(groups.values())
+    linked.append("| section alignment padding | %d |" %
+                  (sizes["total"] - sizes["headers"] - attributed))
+
+    pulled = ["| Our object | needs | from | bytes that came with it |", "|---|---|---|---:|"]
+    for obj, symbol, member, size in pulled_in_by_our_code(
+            contributions, archive_reasons(map_text), section_names)[:12]:
+        pulled.append("| %s | `%s` | %s | %d |" % (obj, symbol, member, size))
+
+    today = datetime.date.today().isoformat()
+    text = [
+        "# Footprint and start-up benchmark",
+        "",
+        "Written by `bench/run` on %s. Machine: %s." % (today, args.machine),
+        "",
+        "Size is the shipped win32 build. Start-up is the win64 build of the same source under",
+        "wine64: from just before `CreateProcess` to the first visible top-level \"Kavrio\" window",
+        "of the process with the road's client size (menu 450x344, prompt 450x342), runs of the",
+        "launcher and of the baseline interleaved. The baseline is `bench/baseline.cpp`, a bare",
+        "Win32 program with one 450x344 window, built with the launcher's flags. The peak working",
+        "set is read with `GetProcessMemoryInfo` when the window shows; under Wine it includes",
+        "Wine's own libraries in the process.",
+        "",
+        table,
+        "",
+        "## Spread of the start-up times",
+        "",
+        "\n".join(spread),
+        "",
+        "## What the win32 bytes are",
+        "",
+        "\n".join(sections),
+        "",
+        "\n".join(resources),
+        "",
+        "\n".join(linked),
+        "",
+        "Library code that our objects pull in, with all that it pulls in after it (each",
+        "member counted once, under the first reference that the linker recorded):",
+        "",
+        "\n".join(pulled),
+        "",
+    ]
+    if error_lines:
+        text += ["## Failed runs (not counted)", ""] + ["- " + e for e in error_lines] + [""]
+    with open(args.out, "w", encoding="utf-8") as f:
+        f.write("\n".join(text))
+    return 0
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    commands = parser.add_subparsers(dest="command", required=True)
+    make = commands.add_parser("report")
+    for option in ("--exe", "--map", "--baseline-exe", "--menu", "--prompt", "--machine",
+                   "--out"):
+        make.add_argument(option, required=True)
+    args = parser.parse_args(argv)
+    try:
+        return report(args)
+    except (OSError, ValueError) as error:
+        print("footprint: %s" % error, file=sys.stderr)
+        return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
