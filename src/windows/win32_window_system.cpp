@@ -198,6 +198,22 @@ bool PreTranslate(MSG& message) {
   return IsDialogMessageA(root, &message) != FALSE;
 }
 
+// Waits for one message and handles it. False once WM_QUIT has arrived (it is posted again,
+// so that an outer loop sees it too).
+bool PumpMessage() {
+  MSG message;
+  const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+  if (got <= 0) {
+    PostQuitMessage(static_cast<int>(message.wParam));
+    return false;
+  }
+  if (!PreTranslate(message)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return true;
+}
+
 // ---- Window procedures --------------------------------------------------------------------
 
 LRESULT SystemColours(HDC dc) {
@@ -348,7 +364,7 @@ void BuildControls(LiveForm& live) {
   if (live.controlsBuilt) return;
   live.controlsBuilt = true;
   const FormSpec& spec = live.form->Spec();
-  for (std::size_t i = 0; i < spec.controlCount && i < kMaxControls; ++i) {
+  for (std::size_t i = 0; i < spec.controlCount; ++i) {
     const ControlSpec& control = spec.controls[i];
     const ControlClass type = ClassOf(control.kind);
     HWND parent = control.container == kNoContainer ? live.window : live.controls[control.container];
@@ -358,7 +374,7 @@ void BuildControls(LiveForm& live) {
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), g_instance, nullptr);
   }
   // Front to back as in the table: each control goes just behind the sibling listed before it.
-  for (std::size_t i = 0; i < spec.controlCount && i < kMaxControls; ++i) {
+  for (std::size_t i = 0; i < spec.controlCount; ++i) {
     const int front = SiblingInFront(spec, i);
     SetWindowPos(live.controls[i], front >= 0 ? live.controls[front] : HWND_TOP, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -377,7 +393,8 @@ Win32WindowSystem::Win32WindowSystem(void* instance) {
 }
 
 void Win32WindowSystem::Create(Form& form) {
-  if (form.native) return;
+  // A table longer than the engine's arrays is a programming error: no window is made.
+  if (form.native || form.Spec().controlCount > kMaxControls) return;
   RegisterClasses();
   LiveForm* slot = nullptr;
   for (LiveForm& live : g_forms) {
@@ -417,17 +434,7 @@ void Win32WindowSystem::Show(Form& form) {
 
 void Win32WindowSystem::ShowModal(Form& form) {
   Show(form);
-  while (form.native && IsWindowVisible(Live(form)->window)) {
-    MSG message;
-    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
-    if (got <= 0) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      break;
-    }
-    if (!PreTranslate(message)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
+  while (form.native && IsWindowVisible(Live(form)->window) && PumpMessage()) {
   }
 }
 
@@ -447,13 +454,7 @@ void Win32WindowSystem::ShowInformation(Form& owner, const char* text, const cha
 void Win32WindowSystem::EndProgram() { ExitProcess(0); }
 
 void Win32WindowSystem::RunUntilLastWindowGone() {
-  while (g_liveForms > 0) {
-    MSG message;
-    if (GetMessageA(&message, nullptr, 0, 0) <= 0) break;
-    if (!PreTranslate(message)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
+  while (g_liveForms > 0 && PumpMessage()) {
   }
 }
 

@@ -1,7 +1,6 @@
 #include "driver.h"
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 namespace e2e {
@@ -396,8 +395,7 @@ void SaveScreenshot(HWND window, const wchar_t* name) {
   file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
   file.bfSize = file.bfOffBits + stride * height;
   const std::wstring folder = ScreenshotFolder();
-  MakeFolders(folder + L"\\x");
-  CreateDirectoryW(folder.c_str(), nullptr);
+  MakeFolders(folder + L"\\" + name);
   const std::wstring path = folder + L"\\" + name + L".bmp";
   HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   DWORD written = 0;

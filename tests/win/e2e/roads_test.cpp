@@ -72,26 +72,28 @@ HWND ButtonOf(HWND window, const wchar_t* text) {
   return control ? control->window : nullptr;
 }
 
-// The launcher form of the process that holds a button with this text.
-HWND WaitForForm(DWORD processId, const wchar_t* buttonText, DWORD milliseconds = 10000) {
+// The visible launcher form of the process that holds a control with this text.
+HWND FindForm(DWORD processId, const wchar_t* controlText) {
+  for (HWND window : VisibleWindows(processId)) {
+    if (ClassOf(window) == L"KavrioForm" && ButtonOf(window, controlText)) return window;
+  }
+  return nullptr;
+}
+
+HWND WaitForForm(DWORD processId, const wchar_t* controlText, DWORD milliseconds = 10000) {
   const DWORD start = GetTickCount();
   do {
-    for (HWND window : VisibleWindows(processId)) {
-      if (ClassOf(window) == L"KavrioForm" && ButtonOf(window, buttonText)) {
-        Sleep(150);
-        return window;
-      }
+    if (HWND window = FindForm(processId, controlText)) {
+      Sleep(150);  // let it finish its first paint
+      return window;
     }
     Sleep(50);
   } while (GetTickCount() - start < milliseconds);
   return nullptr;
 }
 
-bool ShowsForm(DWORD processId, const wchar_t* buttonText) {
-  for (HWND window : VisibleWindows(processId)) {
-    if (ClassOf(window) == L"KavrioForm" && ButtonOf(window, buttonText)) return true;
-  }
-  return false;
+bool ShowsForm(DWORD processId, const wchar_t* controlText) {
+  return FindForm(processId, controlText) != nullptr;
 }
 
 // Nothing was started, and nothing starts a little later either.
