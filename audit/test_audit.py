@@ -205,6 +205,51 @@ class ExplainDifferenceTest(unittest.TestCase):
                     self.assertIn(text_part, report)
 
 
+@unittest.skipUnless(have("i686-w64-mingw32-gcc"), "MinGW compilers not installed")
+class CpuFloorTest(unittest.TestCase):
+    """Each row links a tiny exe whose code holds one instruction and runs the audit on it."""
+
+    CASES = [  # (what, instruction or C flags, exit code, text the output must hold)
+        ("plain i486 code passes", "bswap %eax", 0, "none beyond the i486"),
+        ("CMOV, named with its function from the map", "cmovl %ecx,%eax", 1,
+         "cmovl %ecx,%eax"),
+        ("x87 CMOV", "fcmovb %st(1),%st", 1, "fcmovb"),
+        ("FCOMI", "fcomi %st(1),%st", 1, "fcomi"),
+        ("long NOP", "nopl (%eax)", 1, "nopl"),
+        ("CMPXCHG8B", "cmpxchg8b (%eax)", 1, "cmpxchg8b"),
+        ("RDTSC", "rdtsc", 1, "rdtsc"),
+        ("MMX register", "movq %mm0,%mm1", 1, "%mm0"),
+        ("SSE register", "addps %xmm0,%xmm1", 1, "%xmm0"),
+        ("AVX register", "vaddps %ymm0,%ymm1,%ymm2", 1, "%ymm0"),
+        ("a fence", "lfence", 1, "lfence"),
+        ("the compiler's pentiumpro default emits CMOV", "-march=pentiumpro", 1, "cmov"),
+        ("the same code for the i486 passes", "-march=i486", 0, "none beyond"),
+    ]
+    # For the two compiler rows: a branch that GCC turns into CMOV where it may.
+    BRANCHY = "int pick(int a, int b, int c) { return a < b ? c : b; }\n"
+
+    def test_instructions(self):
+        with tempfile.TemporaryDirectory() as folder:
+            for number, (what, code, expected_code, expected_text) in enumerate(self.CASES):
+                with self.subTest(what):
+                    source = os.path.join(folder, "f%d.c" % number)
+                    exe = os.path.join(folder, "f%d.exe" % number)
+                    flags = [code] if code.startswith("-") else ["-march=i486"]
+                    body = "" if code.startswith("-") else 'asm volatile("%s");' % code
+                    with open(source, "w") as f:
+                        f.write(self.BRANCHY + "void start(void) { %s pick(1, 2, 3); }\n" % body)
+                    subprocess.run(["i686-w64-mingw32-gcc", "-O2", "-nostdlib", "-Wl,-e,_start",
+                                    *flags, source, "-o", exe,
+                                    "-Wl,-Map," + os.path.splitext(exe)[0] + ".map"], check=True)
+                    result = subprocess.run([sys.executable, os.path.join(HERE, "check-cpu-floor"),
+                                             exe], capture_output=True, text=True)
+                    output = result.stdout + result.stderr
+                    self.assertEqual(result.returncode, expected_code, output)
+                    self.assertIn(expected_text, output)
+                    if expected_code == 1 and not code.startswith("-"):
+                        self.assertRegex(output, r"\bstart in \S+\.o")
+
+
 @unittest.skipUnless(have("git"), "git not installed")
 class WorkTreeFilesTest(unittest.TestCase):
     def test_copied_files(self):

@@ -15,6 +15,7 @@ import statistics
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "audit"))
+import link_map  # noqa: E402
 from pe_image import PeImage  # noqa: E402
 
 SIZE_TARGET_BYTES = 100 * 1024
@@ -41,47 +42,15 @@ def size_split(image):
 
 # ---------------------------------------------------------------- link map
 
-_OUTPUT_SECTION = re.compile(r"^(\.\S+)(?:\s+0x([0-9a-fA-F]+)\s+0x([0-9a-fA-F]+))?\s*$")
-_INPUT_SECTION = re.compile(r"^ (\S+)(?:\s+0x([0-9a-fA-F]+)\s+0x([0-9a-fA-F]+)\s+(\S.*))?\s*$")
-_CONTINUATION = re.compile(r"^\s+0x([0-9a-fA-F]+)\s+0x([0-9a-fA-F]+)\s+(\S.*)$")
-
-
 def map_contributions(map_text):
     """Bytes that each input file puts into each output section of the image.
 
-    Returns {(output_section, input_file): bytes}. Discarded sections, fill and
-    sections that are not loaded (debug sections at address 0) are left out.
+    Returns {(output_section, input_file): bytes}.
     """
-    start = map_text.find("Linker script and memory map")
-    lines = map_text[start:].splitlines() if start >= 0 else []
     contributions = {}
-    output = None
-    pending_input = None
-    for line in lines:
-        match = _OUTPUT_SECTION.match(line)
-        if match:
-            output = match.group(1)
-            pending_input = None
-            continue
-        if output is None:
-            continue
-        match = _INPUT_SECTION.match(line)
-        if match and not line.startswith(" *"):
-            if match.group(2) is None:
-                pending_input = match.group(1)  # name too long: figures on the next line
-                continue
-            address, size, source = int(match.group(2), 16), int(match.group(3), 16), match.group(4)
-        else:
-            match = _CONTINUATION.match(line)
-            if not (match and pending_input):
-                pending_input = None
-                continue
-            address, size, source = int(match.group(1), 16), int(match.group(2), 16), match.group(3)
-        pending_input = None
-        if size == 0 or address == 0:
-            continue
-        key = (output, source.strip())
-        contributions[key] = contributions.get(key, 0) + size
+    for section in link_map.input_sections(map_text):
+        key = (section.output, section.source)
+        contributions[key] = contributions.get(key, 0) + section.size
     return contributions
 
 
@@ -316,11 +285,11 @@ def report(args):
         "",
         "Written by `bench/run` on %s. Machine: %s." % (today, args.machine),
         "",
-        "Size is the shipped win32 build. Start-up is the win64 build of the same source under",
-        "wine64: from just before `CreateProcess` to the first visible top-level \"Kavrio\" window",
+        "Everything is measured on the shipped win32 build. Start-up is timed under Wine's 32-bit",
+        "side: from just before `CreateProcess` to the first visible top-level \"Kavrio\" window",
         "of the process with the road's client size (menu 450x344, prompt 450x342), runs of the",
         "launcher and of the baseline interleaved. The baseline is `bench/baseline.cpp`, a bare",
-        "Win32 program with one 450x344 window, built with the launcher's flags. The peak working",
+        "32-bit Win32 program with one 450x344 window, built with the launcher's flags. The peak working",
         "set is read with `GetProcessMemoryInfo` when the window shows; under Wine it includes",
         "Wine's own libraries in the process.",
         "",

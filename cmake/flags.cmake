@@ -21,6 +21,12 @@ function(kavrio_product_code target)
     target_compile_options(${target} PRIVATE
       -finput-charset=UTF-8 -fexec-charset=CP1252)
   endif()
+  # Windows 98 runs on a 486, and many PCs of its years have no CMOV, MMX or SSE: the
+  # 32-bit build keeps to the i486 instruction set (the compiler's default, pentiumpro,
+  # emits CMOV). audit/check-cpu-floor checks the linked exe.
+  if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_compile_options(${target} PRIVATE -march=i486 -mtune=generic)
+  endif()
 endfunction()
 
 set(KAVRIO_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR})
