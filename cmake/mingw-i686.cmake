@@ -1,8 +1,10 @@
-# Cross-compiles the shipped 32-bit launcher with MinGW-w64 (win32 threads).
+# Cross-compiles the shipped 32-bit launcher and the Windows-tier tests with MinGW-w64. The
+# posix-thread compilers are used because GoogleTest needs std::mutex; the launcher itself
+# uses no threads, so they build it as the win32-thread ones would.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -1,5 +1,5 @@
-# Cross-compiles the 64-bit build that runs under wine64. The posix-thread
-# compilers are used because GoogleTest needs std::mutex.
+# Cross-compiles the same source for x86-64, as a compile check, with the posix-thread
+# compilers as the 32-bit build does.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

@@ -89,14 +89,21 @@ void LayOutCd() {
   PlantStub(L"D:\\Internet Explorer 5.5\\ie5setup.exe");
 }
 
-void SetBrowserVersion(const BrowserVersion& version) {
+void SetBrowserVersion(const BrowserVersion& version, RegistryView view) {
+  const REGSAM viewFlag = view == RegistryView::Shipped32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
   HKEY key = nullptr;
   if (version.kind == VersionKind::NoKey) {
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kBrowserKey);
+    // RegDeleteTree takes no view: it works below a parent opened in the right one.
+    HKEY parent = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft", 0, KEY_ALL_ACCESS | viewFlag,
+                      &parent) == ERROR_SUCCESS) {
+      RegDeleteTreeW(parent, L"Internet Explorer");
+      RegCloseKey(parent);
+    }
     return;
   }
-  RegCreateKeyExW(HKEY_LOCAL_MACHINE, kBrowserKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                  nullptr);
+  RegCreateKeyExW(HKEY_LOCAL_MACHINE, kBrowserKey, 0, nullptr, 0, KEY_ALL_ACCESS | viewFlag,
+                  nullptr, &key, nullptr);
   switch (version.kind) {
     case VersionKind::Text:
       RegSetValueExW(key, L"Version", 0, REG_SZ,
@@ -163,20 +170,46 @@ void StartLauncher(Launcher& launcher, const std::wstring& exe) {
 
 // ---- Windows -----------------------------------------------------------------------------
 
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK OnTopLevelWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->processId && IsWindowVisible(window)) search->found.push_back(window);
+  return TRUE;
+}
+
+struct ControlCollection {
+  HWND top;
+  std::vector<Control> controls;
+};
+
+BOOL CALLBACK OnChildWindow(HWND window, LPARAM param) {
+  auto* collection = reinterpret_cast<ControlCollection*>(param);
+  Control control;
+  control.window = window;
+  control.parent = GetParent(window);
+  control.className = ClassOf(window);
+  control.text = TextOf(window);
+  control.style = GetWindowLongW(window, GWL_STYLE);
+  control.exStyle = GetWindowLongW(window, GWL_EXSTYLE);
+  GetWindowRect(window, &control.rect);
+  MapWindowPoints(nullptr, collection->top, reinterpret_cast<POINT*>(&control.rect), 2);
+  collection->controls.push_back(control);
+  return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> VisibleWindows(DWORD processId) {
-  struct Search {
-    DWORD processId;
-    std::vector<HWND> found;
-  } search{processId, {}};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == s->processId && IsWindowVisible(window)) s->found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{processId, {}};
+  EnumWindows(OnTopLevelWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
@@ -219,28 +252,9 @@ bool WaitForWindowGone(HWND window, DWORD milliseconds) {
 }
 
 std::vector<Control> Controls(HWND topLevel) {
-  struct Collect {
-    HWND top;
-    std::vector<Control> controls;
-  } collect{topLevel, {}};
-  EnumChildWindows(
-      topLevel,
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* c = reinterpret_cast<Collect*>(param);
-        Control control;
-        control.window = window;
-        control.parent = GetParent(window);
-        control.className = ClassOf(window);
-        control.text = TextOf(window);
-        control.style = GetWindowLongW(window, GWL_STYLE);
-        control.exStyle = GetWindowLongW(window, GWL_EXSTYLE);
-        GetWindowRect(window, &control.rect);
-        MapWindowPoints(nullptr, c->top, reinterpret_cast<POINT*>(&control.rect), 2);
-        c->controls.push_back(control);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&collect));
-  return collect.controls;
+  ControlCollection collection{topLevel, {}};
+  EnumChildWindows(topLevel, OnChildWindow, reinterpret_cast<LPARAM>(&collection));
+  return collection.controls;
 }
 
 const Control* FindByText(const std::vector<Control>& controls, const std::wstring& text) {

@@ -24,8 +24,12 @@ struct BrowserVersion {
   std::wstring text;
   DWORD number;
 };
+// The view of HKLM\Software that a value goes to. The shipped exe is 32-bit, so on 64-bit
+// Windows, as on this 64-bit prefix, it reads the 32-bit view (WOW6432Node).
+enum class RegistryView { Shipped32, Native64 };
 // Sets HKLM\Software\Microsoft\Internet Explorer\Version for the next start.
-void SetBrowserVersion(const BrowserVersion& version);
+void SetBrowserVersion(const BrowserVersion& version,
+                       RegistryView view = RegistryView::Shipped32);
 // Sets the DPI that Wine reports to programs started from now on.
 void SetLogPixels(DWORD dpi);
 

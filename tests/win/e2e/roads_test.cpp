@@ -118,7 +118,11 @@ class Road : public ::testing::Test {
     ClearStarts();
     SetBrowserVersion({VersionKind::Text, L"6.0.2800.1106", 0});
   }
-  void TearDown() override { SetBrowserVersion({VersionKind::Text, L"9.11.9600.18376", 0}); }
+  void TearDown() override {
+    for (RegistryView view : {RegistryView::Shipped32, RegistryView::Native64}) {
+      SetBrowserVersion({VersionKind::Text, L"9.11.9600.18376", 0}, view);
+    }
+  }
 
   HWND StartMenu() {
     StartLauncher(launcher);
@@ -274,6 +278,17 @@ TEST_P(PromptRoad, ShowsThePromptNeverTheMenuAndNaoEnds) {
   PressAltKey('N');
   EXPECT_TRUE(launcher.WaitForExit());
   ExpectNothingStarted();
+}
+
+// A current browser written only where a 64-bit program would look: the shipped 32-bit exe
+// reads WOW6432Node, finds no browser there, and prompts.
+TEST_F(Road, AVersionInThe64BitViewAloneIsNotWhatTheShippedExeReads) {
+  SetBrowserVersion({VersionKind::Text, L"6.0.2800.1106", 0}, RegistryView::Native64);
+  HWND prompt = StartPrompt({VersionKind::NoKey, L"", 0});
+  ASSERT_NE(prompt, nullptr);
+  EXPECT_FALSE(ShowsForm(launcher.process.dwProcessId, L"Kavrio Business"));
+  PressAltKey('N');
+  EXPECT_TRUE(launcher.WaitForExit());
 }
 
 INSTANTIATE_TEST_SUITE_P(
