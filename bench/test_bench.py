@@ -2,8 +2,8 @@
 
   python3 -m unittest discover -s bench -p 'test_*.py'
 
-The probe cases run under wine64 on a private prefix and X display (about 30 s);
-they are skipped where wine64, Xvfb or the MinGW compilers are missing.
+The probe cases run 32-bit programs under Wine on a private prefix and X display (about
+30 s); they are skipped where Wine, Xvfb or the MinGW compilers are missing.
 """
 import os
 import shutil
@@ -207,9 +207,8 @@ def footprint_bitmap(width, height):
     return header + info + palette + pixels
 
 
-@unittest.skipUnless(tools_present("x86_64-w64-mingw32-g++-posix", "Xvfb", "cmake", "ninja") and
-                     (tools_present("wine64") or tools_present("wine")),
-                     "wine64, Xvfb or the MinGW compilers are missing")
+@unittest.skipUnless(tools_present("i686-w64-mingw32-g++-posix", "Xvfb", "cmake", "ninja",
+                                   "wine"), "Wine, Xvfb or the MinGW compilers are missing")
 class StartupProbeTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -217,7 +216,7 @@ class StartupProbeTest(unittest.TestCase):
         build = os.path.join(cls.work, "build")
         subprocess.run(["cmake", "-S", HERE, "-B", build, "-G", "Ninja",
                         "-DCMAKE_BUILD_TYPE=Release", "--toolchain",
-                        os.path.join(ROOT, "cmake", "mingw-x86_64.cmake")],
+                        os.path.join(ROOT, "cmake", "mingw-i686.cmake")],
                        check=True, stdout=subprocess.DEVNULL)
         subprocess.run(["cmake", "--build", build], check=True, stdout=subprocess.DEVNULL)
         cls.probe = os.path.join(build, "bin", "startup_probe.exe")
