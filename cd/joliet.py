@@ -197,6 +197,9 @@ def main(argv):
         return 0
     if len(args) == 3 and args[0] == "extract":
         iso, destination = args[1], args[2]
+        if os.path.lexists(destination) and not os.path.isdir(destination):
+            print("joliet: %s is not a folder" % destination, file=sys.stderr)
+            return 2
         if os.path.isdir(destination) and os.listdir(destination):
             if not replace:
                 print("joliet: %s is not empty (--replace removes it first)" % destination,
