@@ -1,0 +1,360 @@
+"""Tests of scripts/make-cd, of the image it writes and of the Joliet reader.
+
+  python3 -m unittest discover -s cd -p 'test_*.py'
+
+Refusals are decided before any build. The image cases run make-cd for real into temporary
+folders (its win32 build is a no-op after scripts/test's own); signing needs osslsigncode
+and openssl.
+"""
+import importlib.machinery
+import importlib.util
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, HERE)
+import joliet  # noqa: E402
+
+MAKE_CD = os.path.join(ROOT, "scripts", "make-cd")
+BIN = os.path.join(ROOT, "build", "win32", "bin")
+INSTALLERS = ("Setup.exe", "Agente Plimox/Instalador Assistente Kavrio.exe",
+              "Internet Explorer 5.5/ie5setup.exe")
+DIR_LINK = object()  # in a tree spec: a link to a folder that holds it
+
+# Installers with data files beside them, names with spaces and accents, an empty folder.
+GOOD = {
+    "Setup.exe": b"MZ home",
+    "Dados/setup.ini": b"[setup]\r\n",
+    "Agente Plimox/Instalador Assistente Kavrio.exe": b"MZ agent",
+    "Agente Plimox/Instalação/Leia-me.txt": "Olá".encode("cp1252"),
+    "Internet Explorer 5.5/ie5setup.exe": b"MZ ie",
+    "Internet Explorer 5.5/IE5.5 Português.cab": bytes(range(256)) * 40,
+    "Vazia/": None,
+}
+
+
+def make_tree(root, spec):
+    os.makedirs(root, exist_ok=True)
+    for path, content in spec.items():
+        target = os.path.join(root, *path.rstrip("/").split("/"))
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        if content is DIR_LINK:
+            os.symlink(".", target)
+        elif isinstance(content, str):  # a link
+            os.symlink(content, target)
+        elif content is None:
+            os.makedirs(target, exist_ok=True)
+        else:
+            with open(target, "wb") as f:
+                f.write(content)
+
+
+def read_tree(root):
+    """({path: bytes}, {folder}) with "/" paths, as the Joliet reader gives them."""
+    files, folders = {}, set()
+    for folder, subfolders, names in os.walk(root):
+        rel = os.path.relpath(folder, root)
+        prefix = "" if rel == "." else rel.replace(os.sep, "/") + "/"
+        folders.update(prefix + n for n in subfolders)
+        for name in names:
+            with open(os.path.join(folder, name), "rb") as f:
+                files[prefix + name] = f.read()
+    return files, folders
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def make_cd(*args, env=None):
+    return subprocess.run([MAKE_CD] + list(args), capture_output=True, text=True,
+                          env=dict(os.environ, **(env or {})))
+
+
+def load_make_cd():
+    loader = importlib.machinery.SourceFileLoader("make_cd", MAKE_CD)
+    module = importlib.util.module_from_spec(importlib.util.spec_from_loader(loader.name, loader))
+    loader.exec_module(module)
+    return module
+
+
+def have(*tools):
+    return all(shutil.which(t) for t in tools)
+
+
+class RefusalTest(unittest.TestCase):
+    """Each fault of the installers folder: exit 2, the fault named, nothing written."""
+
+    ROWS = [  # (case, paths taken from GOOD, paths added, texts the message must hold)
+        ("a missing installer", ["Setup.exe"], {}, ["missing: Setup.exe"]),
+        ("every installer missing, named at once", list(INSTALLERS), {},
+         ["missing: Setup.exe", "missing: Agente Plimox/Instalador Assistente Kavrio.exe",
+          "missing: Internet Explorer 5.5/ie5setup.exe", "starts nothing"]),
+        ("a folder where a file should be", ["Setup.exe"], {"Setup.exe/a.txt": b""},
+         ["Setup.exe is a folder, expected the installer program"]),
+        ("a file where a folder should be",
+         ["Agente Plimox/Instalador Assistente Kavrio.exe", "Agente Plimox/Instalação/Leia-me.txt"],
+         {"Agente Plimox": b"MZ"}, ["Agente Plimox is a file, expected a folder"]),
+        ("file name in another letter case", ["Setup.exe"], {"setup.exe": b"MZ"},
+         ["found 'setup.exe', expected 'Setup.exe'"]),
+        ("folder name in another letter case",
+         ["Agente Plimox/Instalador Assistente Kavrio.exe", "Agente Plimox/Instalação/Leia-me.txt"],
+         {"agente plimox/Instalador Assistente Kavrio.exe": b"MZ"},
+         ["found 'agente plimox', expected 'Agente Plimox'"]),
+        ("its own kavrio.exe", [], {"kavrio.exe": b"MZ"}, ["kavrio.exe: the installers folder has its own"]),
+        ("its own autorun.inf, in capitals", [], {"AUTORUN.INF": b"[autorun]"},
+         ["AUTORUN.INF: the installers folder has its own"]),
+        ("the expected name and a case twin", [], {"SETUP.EXE": b"MZ"},
+         ["SETUP.EXE, Setup.exe: names differ only in letter case"]),
+        ("a name that Joliet cannot hold", [], {"Dados/a:b.txt": b""},
+         ["Dados/a:b.txt: the name holds ':'"]),
+        ("a name longer than Joliet's limit", [], {"x" * 65 + ".txt": b""},
+         ["longer than Joliet's 64 characters"]),
+        ("a path longer than Joliet's limit", [],
+         {"Dados/" + "/".join(["p" * 40] * 3) + "/f.txt": b""},
+         ["Dados/%s: the path is longer than Joliet's 120 characters" % "/".join(["p" * 40] * 3)]),
+        ("a link to nothing", [], {"Dados/old.cab": "missing.cab"},
+         ["Dados/old.cab: a link to nothing"]),
+        ("a link that loops", [], {"Dados/again": DIR_LINK},
+         ["Dados/again: a link to a folder that holds it"]),
+    ]
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="make-cd-test-")
+        self.addCleanup(shutil.rmtree, self.tmp)
+
+    def assert_refused(self, result, texts, out):
+        self.assertEqual(result.returncode, 2, result.stderr)
+        for text in texts + ["nothing was written"]:
+            self.assertIn(text, result.stderr)
+        self.assertFalse(os.path.exists(out), "refused run created %s" % out)
+
+    def test_faults_of_the_installers_folder(self):
+        for case, taken, added, texts in self.ROWS:
+            with self.subTest(case):
+                installers = os.path.join(self.tmp, case.replace(" ", "-"))
+                make_tree(installers, {p: c for p, c in GOOD.items() if p not in taken})
+                make_tree(installers, added)
+                out = os.path.join(self.tmp, "out-" + case.replace(" ", "-"))
+                result = make_cd("--installers", installers, "--out", os.path.join(out, "k.iso"))
+                self.assert_refused(result, texts, out)
+
+    def test_faults_of_the_arguments(self):
+        installers = os.path.join(self.tmp, "installers")
+        make_tree(installers, GOOD)
+        out = os.path.join(self.tmp, "out")
+        rows = [  # (case, arguments, texts)
+            ("signing files missing", ["--sign", "no-cert.pem", "no-key.pem"],
+             ["--sign: no-cert.pem is not a file", "--sign: no-key.pem is not a file"]),
+            ("timestamp without signing", ["--timestamp", "http://tsa.invalid"],
+             ["--timestamp needs --sign"]),
+            ("image inside the installers folder",
+             ["--out", os.path.join(installers, "cd.iso")], ["lies inside the installers folder"]),
+            ("installers inside the folder that is replaced",
+             ["--installers", os.path.join(out, "k", "sub"), "--out", os.path.join(out, "k.iso")],
+             ["which this run replaces"]),
+        ]
+        make_tree(os.path.join(out, "k", "sub"), GOOD)
+        before = read_tree(self.tmp)
+        for case, arguments, texts in rows:
+            with self.subTest(case):
+                args = ["--installers", installers, "--out", os.path.join(out, "new.iso")]
+                result = make_cd(*(args + arguments))
+                self.assertEqual(result.returncode, 2, result.stderr)
+                for text in texts:
+                    self.assertIn(text, result.stderr)
+                self.assertEqual(read_tree(self.tmp), before)
+
+    def test_refusal_leaves_an_earlier_image_and_folder_untouched(self):
+        out = os.path.join(self.tmp, "out")
+        make_tree(out, {"kavrio.iso": b"earlier image", "kavrio/kavrio.exe": b"earlier exe"})
+        before = read_tree(out)
+        installers = os.path.join(self.tmp, "installers")
+        make_tree(installers, {"Setup.exe": b"MZ"})
+        result = make_cd("--installers", installers, "--out", os.path.join(out, "kavrio.iso"))
+        self.assertEqual(result.returncode, 2, result.stderr)
+        self.assertEqual(read_tree(out), before)
+
+
+@unittest.skipUnless(have("xorriso", "cmake"), "xorriso or cmake not installed")
+class ImageTest(unittest.TestCase):
+    EPOCH = 1000000000  # 2001-09-09 01:46:40 UTC
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="make-cd-image-")
+        installers = os.path.join(cls.tmp, "installers")
+        make_tree(installers, GOOD)
+        cls.iso = {"stand-ins": os.path.join(cls.tmp, "a", "kavrio.iso"),
+                   "stand-ins again": os.path.join(cls.tmp, "b", "c", "kavrio.iso"),
+                   "installers": os.path.join(cls.tmp, "d", "cd.iso")}
+        cls.results = {name: make_cd("--out", cls.iso[name]) for name in cls.iso
+                       if name != "installers"}
+        cls.results["installers"] = make_cd("--out", cls.iso["installers"], "--installers",
+                                            installers, env={"SOURCE_DATE_EPOCH": str(cls.EPOCH)})
+        stub = read(os.path.join(BIN, "stub_installer.exe"))
+        common = {"kavrio.exe": read(os.path.join(BIN, "kavrio.exe")),
+                  "autorun.inf": read(os.path.join(ROOT, "cd", "autorun.inf"))}
+        cls.expected = {  # what each CD holds: ({file: bytes}, {folder})
+            "stand-ins": (dict(common, **{p: stub for p in INSTALLERS}),
+                          {"Agente Plimox", "Internet Explorer 5.5"}),
+            "installers": (dict(common, **{p: c for p, c in GOOD.items() if c is not None}),
+                           {"Dados", "Agente Plimox", "Agente Plimox/Instalação",
+                            "Internet Explorer 5.5", "Vazia"}),
+        }
+
+    @classmethod
+    def tearDownClass(cls):
+        for folder, subfolders, _ in os.walk(cls.tmp):  # xorriso extracts read-only folders
+            for name in subfolders:
+                os.chmod(os.path.join(folder, name), 0o755)
+        shutil.rmtree(cls.tmp)
+
+    def test_runs_succeed_and_print_what_the_cd_holds(self):
+        for run, result in self.results.items():
+            with self.subTest(run):
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertIn("volume KAVRIO", result.stdout)
+                self.assertIn("Agente Plimox\\Instalador Assistente Kavrio.exe", result.stdout)
+                self.assertEqual("stand-ins" in result.stdout, run.startswith("stand-ins"))
+
+    def test_every_reading_of_the_cd_gives_every_name_and_byte(self):
+        def api(iso, _):
+            with joliet.JolietImage(iso) as image:
+                self.assertEqual((image.volume_id, image.primary_volume_id), ("KAVRIO", "KAVRIO"))
+                return image.files(), image.folders()
+
+        def extracted(command):
+            def reading(iso, target):
+                subprocess.run([c.format(iso=iso, target=target) for c in command],
+                               check=True, capture_output=True)
+                return read_tree(target)
+            return reading
+
+        readers = {  # how the Joliet tree is read back
+            "joliet.JolietImage": api,
+            "joliet.py extract": extracted([sys.executable, os.path.join(HERE, "joliet.py"),
+                                            "extract", "{iso}", "{target}"]),
+            "xorriso -extract": extracted(["xorriso", "-osirrox", "on", "-read_fs", "norock",
+                                           "-indev", "{iso}", "-extract", "/", "{target}"]),
+            "laid-out folder": lambda iso, _: read_tree(os.path.splitext(iso)[0]),
+        }
+        for run, expected in self.expected.items():
+            for reader, reading in readers.items():
+                with self.subTest(run=run, reader=reader):
+                    target = os.path.join(self.tmp, "read", run, reader.replace(" ", "-"))
+                    self.assertEqual(reading(self.iso[run], target), expected)
+
+    def test_every_time_in_the_image_is_the_source_date(self):
+        with joliet.JolietImage(self.iso["installers"]) as image:
+            times = {e.recorded.timestamp() for e in image.entries}
+            times |= {image.created.timestamp(), image.modified.timestamp()}
+        self.assertEqual(times, {self.EPOCH})
+
+    def test_two_runs_into_different_folders_give_identical_images(self):
+        self.assertEqual(read(self.iso["stand-ins"]), read(self.iso["stand-ins again"]))
+
+    def test_joliet_reader_refuses_an_image_without_joliet(self):
+        plain = os.path.join(self.tmp, "plain.iso")
+        subprocess.run(["xorriso", "-as", "mkisofs", "-quiet", "-r", "-o", plain,
+                        os.path.splitext(self.iso["installers"])[0]], check=True, capture_output=True)
+        with self.assertRaisesRegex(joliet.IsoError, "no Joliet tree"):
+            joliet.JolietImage(plain)
+
+    def test_the_read_back_check_names_each_difference(self):
+        module = load_make_cd()
+        folder = os.path.splitext(self.iso["stand-ins"])[0]
+        module.compare_with_layout(self.iso["stand-ins"], folder)  # the real pair matches
+        changed = os.path.join(self.tmp, "changed")
+        shutil.copytree(folder, changed)
+        make_tree(changed, {"Setup.exe": b"other bytes", "extra.txt": b"", "Nova/": None})
+        os.remove(os.path.join(changed, "autorun.inf"))
+        with self.assertRaises(module.Failed) as caught:
+            module.compare_with_layout(self.iso["stand-ins"], changed)
+        for text in ["bytes differ: Setup.exe", "not in the image: extra.txt",
+                     "not in the layout: autorun.inf", "folder not in the image: Nova"]:
+            self.assertIn(text, str(caught.exception))
+
+    def test_a_new_run_replaces_the_image_and_the_folder(self):
+        out = os.path.join(self.tmp, "again")
+        make_tree(out, {"kavrio.iso": b"stale", "kavrio/stale.txt": b"stale"})
+        result = make_cd("--out", os.path.join(out, "kavrio.iso"))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(read(os.path.join(out, "kavrio.iso")), read(self.iso["stand-ins"]))
+        self.assertEqual(sorted(os.listdir(out)), ["kavrio", "kavrio.iso"])
+        self.assertEqual(read_tree(os.path.join(out, "kavrio")), self.expected["stand-ins"])
+
+
+@unittest.skipUnless(have("xorriso", "cmake", "osslsigncode", "openssl"),
+                     "xorriso, cmake, osslsigncode or openssl not installed")
+class SigningTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="make-cd-sign-")
+        cls.cert, cls.key, cls.other_key = (os.path.join(cls.tmp, n) for n in
+                                            ("cert.pem", "key.pem", "other-key.pem"))
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                        "-subj", "/CN=Kavrio test signer", "-addext", "extendedKeyUsage=codeSigning",
+                        "-keyout", cls.key, "-out", cls.cert], check=True, capture_output=True)
+        subprocess.run(["openssl", "genrsa", "-out", cls.other_key, "2048"],
+                       check=True, capture_output=True)
+        make_cd("--out", os.path.join(cls.tmp, "warm-up", "kavrio.iso"))  # builds the exe first
+        cls.built = read(os.path.join(BIN, "kavrio.exe"))
+        cls.iso = os.path.join(cls.tmp, "signed", "kavrio.iso")
+        cls.result = make_cd("--sign", cls.cert, cls.key, "--out", cls.iso)
+        cls.built_after = read(os.path.join(BIN, "kavrio.exe"))
+        cls.cd_exe = os.path.join(cls.tmp, "from-image.exe")
+        if cls.result.returncode == 0:
+            with joliet.JolietImage(cls.iso) as image, open(cls.cd_exe, "wb") as f:
+                f.write(image.files()["kavrio.exe"])
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp)
+
+    def setUp(self):
+        self.assertEqual(self.result.returncode, 0, self.result.stderr)
+
+    def test_the_exe_on_the_cd_verifies_with_sha256(self):
+        result = subprocess.run(["osslsigncode", "verify", "-CAfile", self.cert,
+                                 "-in", self.cd_exe], capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertRegex(result.stdout, r"Message digest algorithm\s*:\s*SHA256")
+
+    def test_removing_the_signature_gives_back_the_built_exe(self):
+        unsigned = os.path.join(self.tmp, "unsigned.exe")
+        subprocess.run(["osslsigncode", "remove-signature", "-in", self.cd_exe,
+                        "-out", unsigned], check=True, capture_output=True)
+        self.assertNotEqual(read(self.cd_exe), self.built)
+        self.assertEqual(read(unsigned), self.built)
+
+    def test_the_build_is_untouched_and_the_folder_holds_the_signed_exe(self):
+        self.assertEqual(self.built_after, self.built)
+        self.assertEqual(read(os.path.join(os.path.splitext(self.iso)[0], "kavrio.exe")),
+                         read(self.cd_exe))
+
+    def test_a_failed_signing_writes_nothing(self):
+        out = os.path.join(self.tmp, "failed", "deeper", "k.iso")
+        result = make_cd("--sign", self.cert, self.other_key, "--out", out)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("signing kavrio.exe failed", result.stderr)
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "failed")))
+
+
+class AutorunInfTest(unittest.TestCase):
+    def test_crlf_lines_with_the_keys_windows_reads(self):
+        data = read(os.path.join(ROOT, "cd", "autorun.inf"))
+        self.assertTrue(data.endswith(b"\r\n"))
+        self.assertNotIn(b"\n", data.replace(b"\r\n", b""), "a line ends without CRLF")
+        self.assertEqual(data.decode("ascii").split("\r\n"),
+                         ["[autorun]", "open=kavrio.exe", "icon=kavrio.exe,0", "label=Kavrio", ""])
+
+
+if __name__ == "__main__":
+    unittest.main()
