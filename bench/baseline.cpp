@@ -49,3 +49,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   }
   return 0;
 }
+
+// Entered without the C runtime's start-up code, as the launcher is.
+extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup() {
+  ExitProcess(static_cast<UINT>(WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(),
+                                        SW_SHOWDEFAULT)));
+}

@@ -29,13 +29,11 @@ function(kavrio_product_code target)
   endif()
 endfunction()
 
-set(KAVRIO_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR})
-
 # A Windows GUI program: statically linked, stripped, GUI subsystem 4.0, entered through
-# our own WinMainCRTStartup instead of the C runtime's start-up code, no relocations (an
-# exe loads at its preferred base), no timestamp in the PE header, with a link map beside it.
+# its own WinMainCRTStartup (src/win32_entry.cpp for the launcher) instead of the C runtime's
+# start-up code, no relocations (an exe loads at its preferred base), no timestamp in the PE
+# header, with a link map beside it.
 function(kavrio_gui_program target)
-  target_sources(${target} PRIVATE ${KAVRIO_CMAKE_DIR}/../src/win32_entry.cpp)
   target_link_options(${target} PRIVATE
     -static -s -mwindows -nostartfiles -Wl,--gc-sections -Wl,--disable-reloc-section
     -Wl,--subsystem,windows:4.0

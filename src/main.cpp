@@ -1,37 +1,44 @@
 // kavrio.exe: the start-up launcher of the installation CD. The menu window is the start
 // object; its load step decides between the menu and the browser prompt.
 #include <windows.h>
-#include <commctrl.h>
 
 #include "launch/launch_folder.h"
+#include "launch/start_installer.h"
 #include "launch/win32_process.h"
 #include "registry/win32_registry.h"
+#include "win32/run_time_calls.h"
 #include "windows/frm_aplicacao.h"
 #include "windows/frm_ie.h"
 #include "windows/frm_principal.h"
+#include "windows/win32_single_launcher.h"
 #include "windows/win32_window_system.h"
 
 namespace {
 
 // An error that reached the load step: shown with its number and description, then the
 // program ends.
-void ReportUnhandledError(const kavrio::RaisedError& error) {
+void ReportUnhandledError(kavrio::Win32WindowSystem& windows, const kavrio::RaisedError& error) {
   char text[256];
   wsprintfA(text, "Ocorreu um erro inesperado e o programa será encerrado.\r\n\r\nErro %ld: %s",
             static_cast<long>(error.number), error.description);
-  MessageBoxA(nullptr, text, "Kavrio", MB_OK | MB_ICONERROR);
+  windows.ReportError(text, "Kavrio");
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace kavrio;
-  InitCommonControls();
+  if (!ClaimSingleLauncher()) {
+    BringRunningLauncherToFront();
+    return 0;
+  }
+  if (FindComctl32Calls()) Calls().InitCommonControls();
 
   Win32Registry registry;
   Win32Process process;
-  char launchFolder[kMaxPath] = "";
-  CurrentLaunchFolder(process, launchFolder, sizeof launchFolder);
+  // A folder that cannot be known stays "": then no installer is started at all.
+  char16_t launchFolder[kMaxPath] = u"";
+  CurrentLaunchFolder(process, launchFolder, kMaxPath);
   const LaunchContext launch{process, launchFolder};
 
   Win32WindowSystem windows(instance);
@@ -40,13 +47,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   FrmPrincipal menu(windows, launch, browserPrompt, businessWindow);
 
   windows.Create(menu);
-  RaisedError raised = {};
-  if (!menu.Load(registry, &raised)) {
-    ReportUnhandledError(raised);
+  const OrRaised<BrowserRoad> road = menu.Load(registry);
+  if (road.raised) {
+    ReportUnhandledError(windows, *road.raised);
     windows.EndProgram();
   }
-  // The prompt road dismissed the menu without showing it.
-  if (menu.native) windows.Show(menu);
+  // On the prompt road the menu was dismissed without being shown.
+  if (road.value == BrowserRoad::Menu) windows.Show(menu);
   windows.RunUntilLastWindowGone();
   return 0;
 }

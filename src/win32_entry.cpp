@@ -3,10 +3,14 @@
 // floating point), and leaving that code out keeps the exe at the size of a bare program.
 #include <windows.h>
 
+#include "win32/dll_search.h"
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);
 
 // The linker's default entry for a GUI program. Windows enters it with a 4-byte aligned stack.
 extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup() {
+  // Before anything can load a DLL: none may come from the launch folder.
+  kavrio::ConfineDllSearch();
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   GetStartupInfoA(&startup);

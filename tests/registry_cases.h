@@ -32,9 +32,12 @@ using namespace registry_codes;
 inline constexpr const char* kScratchKey = "Software\\KavrioAdapterTests";
 // A subkey that everyone may read but nobody may write.
 inline constexpr const char* kReadOnlyKey = "Software\\KavrioAdapterTests\\ReadOnly";
+// A subkey whose values everyone may query, and nothing more (not even list its subkeys).
+inline constexpr const char* kQueryOnlyKey = "Software\\KavrioAdapterTests\\QueryOnly";
 inline constexpr const char* kVersionName = "Version";
 inline constexpr std::string_view kScratchVersion{"6.0.2800.1106\0", 14};
 inline constexpr std::string_view kReadOnlyVersion{"5.50.4134.0100\0", 15};
+inline constexpr std::string_view kQueryOnlyVersion{"6.0.2900.2180\0", 14};
 
 // N letters followed by a NUL.
 template <std::size_t N>
@@ -130,6 +133,8 @@ inline const KeyCase kKeyCases[] = {
     {"MissingValue", "Software\\KavrioAdapterTests", "NoSuchValue", true, Empty()},
     {"ReadableNotWritable", "Software\\KavrioAdapterTests\\ReadOnly", "Version", true,
      Text("5.50.4134.0100")},
+    {"QueryValueOnly", "Software\\KavrioAdapterTests\\QueryOnly", "Version", true,
+     Text("6.0.2900.2180")},
 };
 
 // One raw port call sequence: open subKey with access, then (when valueName is
@@ -152,6 +157,10 @@ inline const PortCase kPortCases[] = {
      kErrorSuccess, 15, kRegSz},
     {"ReadOnlyKeyForAllAccess", kReadOnlyKey, kKeyAllAccess, kErrorAccessDenied, nullptr, false, 0,
      0, 0, 0},
+    {"QueryOnlyKeyForQuerying", kQueryOnlyKey, kKeyQueryValue, kErrorSuccess, "Version", true, 255,
+     kErrorSuccess, 14, kRegSz},
+    {"QueryOnlyKeyForReading", kQueryOnlyKey, kKeyRead, kErrorAccessDenied, nullptr, false, 0, 0,
+     0, 0},
     {"MissingKey", "Software\\KavrioAdapterTests\\Missing", kKeyRead, kErrorFileNotFound, nullptr,
      false, 0, 0, 0, 0},
     {"LeadingBackslash", "\\Software\\KavrioAdapterTests", kKeyRead, kErrorBadPathname, nullptr,

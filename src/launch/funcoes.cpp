@@ -1,6 +1,7 @@
 #include "launch/funcoes.h"
 
 #include <cstring>
+#include <string>
 
 #include "launch/launch_folder.h"
 
@@ -8,27 +9,27 @@ namespace kavrio {
 
 namespace {
 
-bool DirectoryExists(ProcessPort& os, const char* path) {
-  const std::uint32_t attributes = os.GetFileAttributes(path);
+bool DirectoryExists(ProcessPort& os, const char16_t* path) {
+  const std::uint32_t attributes = os.GetFileAttributesW(path);
   return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0;
 }
 
-bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 
 // "C:\" when it exists, else the root of the drive that holds Windows, else
 // null (the launcher's own working folder). driveRoot holds the second case.
-const char* ChooseWorkingFolder(ProcessPort& os, char (&driveRoot)[4]) {
-  static constexpr char kPreferred[] = "C:\\";
+const char16_t* ChooseWorkingFolder(ProcessPort& os, char16_t (&driveRoot)[4]) {
+  static constexpr char16_t kPreferred[] = u"C:\\";
   if (DirectoryExists(os, kPreferred)) return kPreferred;
-  char windows[kMaxPath];
-  const std::uint32_t length = os.GetWindowsDirectory(windows, sizeof windows);
-  if (length < 2 || length >= sizeof windows || !IsDriveLetter(windows[0]) || windows[1] != ':') {
+  char16_t windows[kMaxPath];
+  const std::uint32_t length = os.GetWindowsDirectoryW(windows, kMaxPath);
+  if (length < 2 || length >= kMaxPath || !IsDriveLetter(windows[0]) || windows[1] != u':') {
     return nullptr;
   }
   driveRoot[0] = windows[0];
-  driveRoot[1] = ':';
-  driveRoot[2] = '\\';
-  driveRoot[3] = '\0';
+  driveRoot[1] = u':';
+  driveRoot[2] = u'\\';
+  driveRoot[3] = u'\0';
   return driveRoot;
 }
 
@@ -43,57 +44,57 @@ std::int32_t AwaitExitCode(ProcessPort& os, OsHandle process, std::int16_t waitM
 
 }  // namespace
 
-bool CleanProgramPath(const char* path, char* out, std::size_t outSize) {
+bool CleanProgramPath(const char16_t* path, char16_t* out, std::size_t outSize) {
   if (out == nullptr || outSize == 0) return false;
-  out[0] = '\0';
+  out[0] = u'\0';
   if (path == nullptr) return false;
   std::size_t in = 0;
   std::size_t written = 0;
-  if (path[0] == '\\' && path[1] == '\\') {
+  if (path[0] == u'\\' && path[1] == u'\\') {
     if (outSize < 3) return false;
-    out[written++] = '\\';
-    out[written++] = '\\';
+    out[written++] = u'\\';
+    out[written++] = u'\\';
     in = 2;
   }
-  while (path[in] != '\0') {
+  while (path[in] != u'\0') {
     if (written + 1 >= outSize) {
-      out[0] = '\0';
+      out[0] = u'\0';
       return false;
     }
     out[written++] = path[in];
-    in += (path[in] == '\\' && path[in + 1] == '\\') ? 2 : 1;
+    in += (path[in] == u'\\' && path[in + 1] == u'\\') ? 2 : 1;
   }
-  out[written] = '\0';
+  out[written] = u'\0';
   return true;
 }
 
-std::int32_t RunProgram(ProcessPort& os, const char* programPath, std::int16_t waitMode) {
-  char path[kMaxPath];
-  if (!CleanProgramPath(programPath, path, sizeof path) || path[0] == '\0') return kNotStarted;
+std::int32_t RunProgram(ProcessPort& os, const char16_t* programPath, std::int16_t waitMode) {
+  char16_t path[kMaxPath];
+  if (!CleanProgramPath(programPath, path, kMaxPath) || path[0] == u'\0') return kNotStarted;
 
   // The quoted command line keeps the system from trying "D:\Agente.exe" for
   // "D:\Agente Plimox\...", and the application name pins the file exactly.
-  char commandLine[kMaxPath + 2];
-  const std::size_t pathLength = std::strlen(path);
-  commandLine[0] = '"';
-  std::memcpy(commandLine + 1, path, pathLength);
-  commandLine[pathLength + 1] = '"';
-  commandLine[pathLength + 2] = '\0';
+  char16_t commandLine[kMaxPath + 2];
+  const std::size_t pathLength = std::char_traits<char16_t>::length(path);
+  commandLine[0] = u'"';
+  std::memcpy(commandLine + 1, path, pathLength * sizeof(char16_t));
+  commandLine[pathLength + 1] = u'"';
+  commandLine[pathLength + 2] = u'\0';
 
-  char driveRoot[4];
-  const char* workingFolder = ChooseWorkingFolder(os, driveRoot);
+  char16_t driveRoot[4];
+  const char16_t* workingFolder = ChooseWorkingFolder(os, driveRoot);
 
   OsHandle process = 0;
   OsHandle thread = 0;
   std::uint32_t lastError = 0;
-  if (!os.CreateProcess(path, commandLine, true, kNormalPriorityClass, workingFolder, &process,
-                        &thread, &lastError)) {
+  if (!os.CreateProcessW(path, commandLine, true, kNormalPriorityClass, workingFolder, &process,
+                         &thread, &lastError)) {
     // Since Vista a program that asks for administrator rights only starts
     // through the shell, which shows the elevation prompt.
     if (lastError != kErrorElevationRequired) return kNotStarted;
     process = 0;
     thread = 0;
-    if (!os.ShellExecuteEx(path, workingFolder, &process, &lastError)) return kNotStarted;
+    if (!os.ShellExecuteExW(path, workingFolder, &process, &lastError)) return kNotStarted;
   }
 
   const std::int32_t result = AwaitExitCode(os, process, waitMode);

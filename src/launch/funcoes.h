@@ -15,12 +15,12 @@ inline constexpr std::int32_t kNotStarted = -1;
 // Collapses each pair of consecutive "\" to one, scanning from the start
 // without overlap (a run of three or four becomes two). The leading "\\" of a
 // network path is kept. False (and out empty) when out is too small.
-bool CleanProgramPath(const char* path, char* out, std::size_t outSize);
+bool CleanProgramPath(const char16_t* path, char16_t* out, std::size_t outSize);
 
 // Starts the program at programPath (cleaned first) with working folder "C:\"
 // or, without one, the root of the drive that holds Windows. Returns
 // kStillActive (259) while it runs under kDoNotWait, its exit code once it has
 // ended, and kNotStarted (-1) when nothing started or no exit code could be read.
-std::int32_t RunProgram(ProcessPort& os, const char* programPath, std::int16_t waitMode);
+std::int32_t RunProgram(ProcessPort& os, const char16_t* programPath, std::int16_t waitMode);
 
 }  // namespace kavrio

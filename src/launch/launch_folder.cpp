@@ -1,47 +1,69 @@
 #include "launch/launch_folder.h"
 
 #include <cstring>
+#include <string>
 
 namespace kavrio {
 
 namespace {
 
-bool Fail(char* out, std::size_t outSize) {
-  if (out != nullptr && outSize > 0) out[0] = '\0';
+using Chars = std::char_traits<char16_t>;
+
+bool Fail(char16_t* out, std::size_t outSize) {
+  if (out != nullptr && outSize > 0) out[0] = u'\0';
   return false;
 }
 
+const char16_t* LastSeparator(const char16_t* text) {
+  const char16_t* last = nullptr;
+  for (const char16_t* at = text; *at != u'\0'; ++at) {
+    if (*at == u'\\') last = at;
+  }
+  return last;
+}
+
+bool IsDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+
 }  // namespace
 
-bool LaunchFolderFromModuleFileName(const char* moduleFileName, char* out, std::size_t outSize) {
+bool LaunchFolderFromModuleFileName(const char16_t* moduleFileName, char16_t* out,
+                                    std::size_t outSize) {
   if (moduleFileName == nullptr) return Fail(out, outSize);
-  const char* lastSeparator = std::strrchr(moduleFileName, '\\');
+  const char16_t* lastSeparator = LastSeparator(moduleFileName);
   if (lastSeparator == nullptr) return Fail(out, outSize);
   std::size_t length = static_cast<std::size_t>(lastSeparator - moduleFileName);
   // "D:" alone would mean the drive's current folder, not its root.
-  if (length > 0 && moduleFileName[length - 1] == ':') ++length;
+  if (length > 0 && moduleFileName[length - 1] == u':') ++length;
   if (length == 0 || length >= outSize) return Fail(out, outSize);
-  std::memcpy(out, moduleFileName, length);
-  out[length] = '\0';
+  std::memcpy(out, moduleFileName, length * sizeof(char16_t));
+  out[length] = u'\0';
   return true;
 }
 
-bool JoinInstallerPath(const char* folder, const char* suffix, char* out, std::size_t outSize) {
-  if (folder == nullptr || suffix == nullptr) return Fail(out, outSize);
-  const std::size_t folderLength = std::strlen(folder);
-  const std::size_t suffixLength = std::strlen(suffix);
+bool IsAbsoluteFolder(const char16_t* folder) {
+  if (folder == nullptr) return false;
+  const bool driveRoot = IsDriveLetter(folder[0]) && folder[1] == u':' && folder[2] == u'\\';
+  const bool networkOrDevice = folder[0] == u'\\' && folder[1] == u'\\' && folder[2] != u'\0';
+  return driveRoot || networkOrDevice;
+}
+
+bool JoinInstallerPath(const char16_t* folder, const char16_t* suffix, char16_t* out,
+                       std::size_t outSize) {
+  if (!IsAbsoluteFolder(folder) || suffix == nullptr) return Fail(out, outSize);
+  const std::size_t folderLength = Chars::length(folder);
+  const std::size_t suffixLength = Chars::length(suffix);
   if (folderLength + suffixLength >= outSize) return Fail(out, outSize);
-  std::memcpy(out, folder, folderLength);
-  std::memcpy(out + folderLength, suffix, suffixLength + 1);
+  std::memcpy(out, folder, folderLength * sizeof(char16_t));
+  std::memcpy(out + folderLength, suffix, (suffixLength + 1) * sizeof(char16_t));
   return true;
 }
 
-bool CurrentLaunchFolder(ProcessPort& os, char* out, std::size_t outSize) {
-  char moduleFileName[kMaxPath];
-  const std::uint32_t length = os.GetModuleFileName(moduleFileName, sizeof moduleFileName);
+bool CurrentLaunchFolder(ProcessPort& os, char16_t* out, std::size_t outSize) {
+  char16_t moduleFileName[kMaxPath];
+  const std::uint32_t length = os.GetModuleFileNameW(moduleFileName, kMaxPath);
   // A cut name may lack its NUL (Windows XP) and names the wrong folder anyway.
-  if (length == 0 || length >= sizeof moduleFileName) return Fail(out, outSize);
-  moduleFileName[length] = '\0';
+  if (length == 0 || length >= kMaxPath) return Fail(out, outSize);
+  moduleFileName[length] = u'\0';
   return LaunchFolderFromModuleFileName(moduleFileName, out, outSize);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // The launch folder (the folder of the launcher's own file) and the installer
-// paths built from it. All texts are ANSI and live in fixed caller buffers.
+// paths built from it. All texts are UTF-16 and live in fixed caller buffers.
 
 #include <cstddef>
 
@@ -9,24 +9,33 @@
 
 namespace kavrio {
 
-inline constexpr std::size_t kMaxPath = 260;  // MAX_PATH, NUL included
+inline constexpr std::size_t kMaxPath = 260;  // MAX_PATH in UTF-16 units, NUL included
 
 // Appended to the launch folder; each begins with a separator.
-inline constexpr char kHomeSetupSuffix[] = "\\Setup.exe";
-inline constexpr char kSupportAgentSetupSuffix[] =
-    "\\Agente Plimox\\Instalador Assistente Kavrio.exe";
-inline constexpr char kBrowserSetupSuffix[] = "\\Internet Explorer 5.5\\ie5setup.exe";
+inline constexpr char16_t kHomeSetupSuffix[] = u"\\Setup.exe";
+inline constexpr char16_t kSupportAgentSetupSuffix[] =
+    u"\\Agente Plimox\\Instalador Assistente Kavrio.exe";
+inline constexpr char16_t kBrowserSetupSuffix[] = u"\\Internet Explorer 5.5\\ie5setup.exe";
 
 // "D:\kavrio.exe" gives "D:\", "D:\CD\kavrio.exe" gives "D:\CD" and
 // "\\srv\share\kavrio.exe" gives "\\srv\share": the closing separator stays
 // only at a drive root. False (and out empty) for a name without a folder or
 // when out is too small.
-bool LaunchFolderFromModuleFileName(const char* moduleFileName, char* out, std::size_t outSize);
+bool LaunchFolderFromModuleFileName(const char16_t* moduleFileName, char16_t* out,
+                                    std::size_t outSize);
 
-// out = folder + suffix. False (and out empty) when it doesn't fit.
-bool JoinInstallerPath(const char* folder, const char* suffix, char* out, std::size_t outSize);
+// True for a folder that names one place whatever the current drive and folder are: a
+// drive letter with its root ("D:\", "D:\CD") or a network or device path ("\\srv\share",
+// "\\?\D:\"). "", "\CD" and "D:CD" depend on them.
+bool IsAbsoluteFolder(const char16_t* folder);
 
-// The launch folder of the running program, from GetModuleFileName.
-bool CurrentLaunchFolder(ProcessPort& os, char* out, std::size_t outSize);
+// out = folder + suffix. False (and out empty) when the folder is not absolute, so that no
+// installer path is ever resolved against the current drive, or when it doesn't fit.
+bool JoinInstallerPath(const char16_t* folder, const char16_t* suffix, char16_t* out,
+                       std::size_t outSize);
+
+// The launch folder of the running program, from GetModuleFileNameW. False (and out empty)
+// when it cannot be known.
+bool CurrentLaunchFolder(ProcessPort& os, char16_t* out, std::size_t outSize);
 
 }  // namespace kavrio

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace kavrio {
 
@@ -35,13 +36,14 @@ const char* WithoutLeadingSeparator(const char* keyPath) {
   return keyPath[0] == '\\' ? keyPath + 1 : keyPath;
 }
 
-// A key opened for reading (KEY_READ: a user who may not write to the key can
-// still read it), closed exactly once when this goes out of scope.
+// A key opened with KEY_QUERY_VALUE, the one right that reading a value needs: a user who
+// may not write to the key, or may do nothing else with it, can still read it. Closed
+// exactly once when this goes out of scope.
 class OpenedKey {
  public:
   OpenedKey(RegistryPort& registry, std::uint32_t root, const char* keyPath) : registry_(registry) {
     RegKey key = 0;
-    isOpen_ = registry.OpenKeyEx(root, WithoutLeadingSeparator(keyPath), 0, kKeyRead, &key) ==
+    isOpen_ = registry.OpenKeyEx(root, WithoutLeadingSeparator(keyPath), 0, kKeyQueryValue, &key) ==
               kErrorSuccess;
     key_ = key;
   }

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 #include "registry/raised_error.h"
@@ -51,14 +50,6 @@ class RegistryValue {
   std::int32_t number_;
   std::size_t textLength_ = 0;
   std::array<char, kMaxTextLength + 1> text_{};
-};
-
-// What a reader call gives back: its answer, or, when raised is set, the error
-// that it raised in place of an answer.
-template <typename Answer>
-struct OrRaised {
-  Answer value{};
-  std::optional<RaisedError> raised;
 };
 
 // True exactly when root\keyPath can be opened for reading. One leading "\" of

@@ -43,49 +43,44 @@ bool BeginsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-bool PassOn(const RaisedError& error, RaisedError* raised) {
-  if (raised) *raised = error;
-  return false;
-}
-
-// Reads the version afresh; false when the reader raised.
-bool ReadVersion(RegistryPort& registry, ValueText* version, RaisedError* raised) {
+// The version, read afresh, as text; or what the reader raised.
+OrRaised<ValueText> ReadVersion(RegistryPort& registry) {
   const OrRaised<RegistryValue> read =
       GetValue(registry, kHkeyLocalMachine, kBrowserKeyPath, kBrowserVersionValue);
-  if (read.raised) return PassOn(*read.raised, raised);
-  *version = ValueToText(read.value);
-  return true;
+  if (read.raised) return {ValueText{}, read.raised};
+  return {ValueToText(read.value), std::nullopt};
+}
+
+OrRaised<BrowserRoad> Prompted(PromptAction& prompt) {
+  prompt.Prompt();
+  return {BrowserRoad::Prompt, std::nullopt};
 }
 
 }  // namespace
 
-bool CheckBrowser(RegistryPort& registry, PromptAction& prompt, RaisedError* raised) {
+OrRaised<BrowserRoad> CheckBrowser(RegistryPort& registry, PromptAction& prompt) {
   const OrRaised<bool> keyFound = KeyExists(registry, kHkeyLocalMachine, kBrowserKeyPath);
-  if (keyFound.raised) return PassOn(*keyFound.raised, raised);
-  if (!keyFound.value) {
-    prompt.Prompt();
-    return true;
-  }
+  if (keyFound.raised) return {BrowserRoad::Menu, keyFound.raised};
+  if (!keyFound.value) return Prompted(prompt);
 
-  ValueText version;
-  if (!ReadVersion(registry, &version, raised)) return false;
-  if (version.View().empty()) {
-    prompt.Prompt();
-    return true;
-  }
+  OrRaised<ValueText> version = ReadVersion(registry);
+  if (version.raised) return {BrowserRoad::Menu, version.raised};
+  if (version.value.View().empty()) return Prompted(prompt);
 
   // A prompt that returns does not end the check: the third read and its test
   // still run, but the prompt is never shown twice, even if the value changed.
-  bool prompted = false;
-  if (!ReadVersion(registry, &version, raised)) return false;
-  if (BeginsWith(version.View(), "4")) {
+  BrowserRoad road = BrowserRoad::Menu;
+  version = ReadVersion(registry);
+  if (version.raised) return {road, version.raised};
+  if (BeginsWith(version.value.View(), "4")) {
     prompt.Prompt();
-    prompted = true;
+    road = BrowserRoad::Prompt;
   }
 
-  if (!ReadVersion(registry, &version, raised)) return false;
-  if (!prompted && BeginsWith(version.View(), "5.0")) prompt.Prompt();
-  return true;
+  version = ReadVersion(registry);
+  if (version.raised) return {road, version.raised};
+  if (road == BrowserRoad::Menu && BeginsWith(version.value.View(), "5.0")) return Prompted(prompt);
+  return {road, std::nullopt};
 }
 
 }  // namespace kavrio

@@ -40,9 +40,11 @@ class ValueText {
 // when negative; Empty as "".
 ValueText ValueToText(const RegistryValue& value);
 
-// Runs the check once against HKEY_LOCAL_MACHINE and performs prompt at most
-// once. Returns false, with *raised filled when given, when the registry reader
-// raised its error; true otherwise.
-bool CheckBrowser(RegistryPort& registry, PromptAction& prompt, RaisedError* raised);
+// Which way the check went: the browser passed, or the prompt action was performed.
+enum class BrowserRoad { Menu, Prompt };
+
+// Runs the check once against HKEY_LOCAL_MACHINE and performs prompt at most once. Raises
+// what the registry reader raised; the check stops there.
+OrRaised<BrowserRoad> CheckBrowser(RegistryPort& registry, PromptAction& prompt);
 
 }  // namespace kavrio

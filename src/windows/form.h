@@ -9,8 +9,6 @@
 
 namespace kavrio {
 
-class ProcessPort;
-
 class Form {
  public:
   explicit Form(const FormSpec& spec) : spec_(spec) {}
@@ -22,9 +20,6 @@ class Form {
   // A press of the button at `controlIndex` of the table: mouse click, access key, or Space
   // or Enter while it has the focus.
   virtual void OnPress(std::size_t controlIndex) = 0;
-
-  // The engine's own handle of the live window (an HWND), or nullptr while none exists.
-  void* native = nullptr;
 
  protected:
   ~Form() = default;
@@ -54,18 +49,5 @@ class WindowSystem {
  protected:
   ~WindowSystem() = default;
 };
-
-// What the windows need to start an installer from the CD.
-struct LaunchContext {
-  ProcessPort& process;
-  const char* launchFolder;
-};
-
-// Starts launch folder + suffix without waiting (the result is not used).
-void StartInstaller(const LaunchContext& launch, const char* suffix);
-
-// Index of the control called `name` in the form's table; the tables are fixed, so a
-// missing name is a programming error and gives the table size.
-std::size_t ControlIndex(const FormSpec& form, const char* name);
 
 }  // namespace kavrio

@@ -2,8 +2,6 @@
 
 namespace kavrio {
 
-const FontSpec kDefaultFont = {"MS Sans Serif", 825, false};
-
 namespace {
 
 // Twips times DPI stays far inside int for any real window (8295 twips at 960 dpi is 8
@@ -22,17 +20,6 @@ int TwipsToPixels(int twips, int dpi) {
 PixelRect ControlPixels(const ControlSpec& control, int dpi) {
   return {TwipsToPixels(control.left, dpi), TwipsToPixels(control.top, dpi),
           TwipsToPixels(control.width, dpi), TwipsToPixels(control.height, dpi)};
-}
-
-PixelRect ControlInWindow(const FormSpec& form, std::size_t index, int dpi) {
-  PixelRect rect = ControlPixels(form.controls[index], dpi);
-  for (int parent = form.controls[index].container; parent != kNoContainer;
-       parent = form.controls[parent].container) {
-    const PixelRect offset = ControlPixels(form.controls[parent], dpi);
-    rect.left += offset.left;
-    rect.top += offset.top;
-  }
-  return rect;
 }
 
 int FontPixelHeight(const FontSpec& font, int dpi) {

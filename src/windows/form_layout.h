@@ -20,10 +20,6 @@ struct PixelRect {
 // The control's rectangle in pixels, relative to its container's client origin.
 PixelRect ControlPixels(const ControlSpec& control, int dpi);
 
-// The control's rectangle in pixels, relative to the window's client origin (the container
-// offsets added up).
-PixelRect ControlInWindow(const FormSpec& form, std::size_t index, int dpi);
-
 // The point size in pixels of a font at a DPI, as CreateFont's negative height wants it.
 int FontPixelHeight(const FontSpec& font, int dpi);
 

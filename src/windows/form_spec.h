@@ -21,7 +21,9 @@ struct FontSpec {
   bool bold;
 };
 
-extern const FontSpec kDefaultFont;  // "MS Sans Serif" 8.25 pt regular
+inline constexpr FontSpec kDefaultFont = {"MS Sans Serif", 825, false};
+inline constexpr FontSpec kHeadingFont = {"MS Sans Serif", 975, true};
+inline constexpr FontSpec kLargeHeadingFont = {"MS Sans Serif", 1350, true};
 
 constexpr int kNoContainer = -1;  // the window itself
 constexpr int kNoFocus = 0;
@@ -36,6 +38,36 @@ struct ControlSpec {
   int focusOrder;                // 1, 2, ... for buttons; kNoFocus otherwise
   int pictureId;                 // bitmap resource id of a Picture, else 0
 };
+
+// The most controls that a window may have; each table is checked against it where it is
+// written.
+constexpr std::size_t kMaxControls = 16;
+
+// Rows of a table, one builder a kind, so that each row reads like the window's design.
+constexpr ControlSpec Button(const char* name, int container, int left, int top, int width,
+                             int height, const char* text, int focusOrder) {
+  return {name, ControlKind::PushButton, container, left, top, width, height, nullptr, text,
+          focusOrder, 0};
+}
+constexpr ControlSpec Frame(const char* name, int container, int left, int top, int width,
+                            int height) {
+  return {name, ControlKind::Frame, container, left, top, width, height, nullptr, "", kNoFocus, 0};
+}
+constexpr ControlSpec Label(const char* name, int container, int left, int top, int width,
+                            int height, const char* text, const FontSpec* font = nullptr) {
+  return {name, ControlKind::WrappingLabel, container, left, top, width, height, font, text,
+          kNoFocus, 0};
+}
+constexpr ControlSpec AutoSizeLabel(const char* name, int container, int left, int top, int width,
+                                    int height, const char* text, const FontSpec* font) {
+  return {name, ControlKind::AutoSizeLabel, container, left, top, width, height, font, text,
+          kNoFocus, 0};
+}
+constexpr ControlSpec Picture(const char* name, int container, int left, int top, int width,
+                              int height, int pictureId) {
+  return {name, ControlKind::Picture, container, left, top, width, height, nullptr, "", kNoFocus,
+          pictureId};
+}
 
 // The controls are listed front to back; a control inside a frame lies in front of it.
 struct FormSpec {

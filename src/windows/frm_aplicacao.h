@@ -1,6 +1,7 @@
 // The business installer window: explains the support agent and starts its installer.
 #pragma once
 
+#include "launch/start_installer.h"
 #include "windows/form.h"
 
 namespace kavrio {

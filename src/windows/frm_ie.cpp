@@ -1,5 +1,7 @@
 #include "windows/frm_ie.h"
 
+#include <iterator>
+
 #include "launch/launch_folder.h"
 #include "resources/resource_ids.h"
 
@@ -7,29 +9,26 @@ namespace kavrio {
 
 namespace {
 
-const FontSpec kHeadingFont = {"MS Sans Serif", 975, true};
-
 enum : int {
   kCmdSim, kCmdNao, kFrame1, kFrame2, kLabel2, kLblTecnico, kLblTecnico1, kImage1, kCount
 };
 
 // Front to back. Twips from the container's client origin.
-const ControlSpec kControls[kCount] = {
-    {"cmdSim", ControlKind::PushButton, kNoContainer, 4080, 4560, 1215, 495, nullptr, "&Sim", 1, 0},
-    {"cmdNão", ControlKind::PushButton, kNoContainer, 5280, 4560, 1215, 495, nullptr, "&Não", 2, 0},
-    {"Frame1", ControlKind::Frame, kNoContainer, -120, -120, 8295, 4575, nullptr, "", kNoFocus, 0},
-    {"Frame2", ControlKind::Frame, kFrame1, 2280, 360, 4455, 735, nullptr, "", kNoFocus, 0},
-    {"Label2", ControlKind::AutoSizeLabel, kFrame2, 240, 240, 3990, 240, &kHeadingFont,
-     "Impossível iniciar o instalador Kavrio", kNoFocus, 0},
-    {"lblTecnico", ControlKind::WrappingLabel, kFrame1, 2280, 1680, 4455, 855, nullptr,
-     "Não foi detectado em seu sistema o Internet Explorer 5.5 ou superior, para continuar a "
-     "instalação do software do Kavrio   é necessário instalar este aplicativo.",
-     kNoFocus, 0},
-    {"lblTecnico1", ControlKind::WrappingLabel, kFrame1, 2280, 2880, 4215, 735, nullptr,
-     "Você deseja instalar o Internet Explorer 5.5 agora ?", kNoFocus, 0},
-    {"Image1", ControlKind::Picture, kFrame1, 240, 360, 1830, 3930, nullptr, "", kNoFocus,
-     kBitmapPrincipal},
+constexpr ControlSpec kControls[] = {
+    Button("cmdSim", kNoContainer, 4080, 4560, 1215, 495, "&Sim", 1),
+    Button("cmdNão", kNoContainer, 5280, 4560, 1215, 495, "&Não", 2),
+    Frame("Frame1", kNoContainer, -120, -120, 8295, 4575),
+    Frame("Frame2", kFrame1, 2280, 360, 4455, 735),
+    AutoSizeLabel("Label2", kFrame2, 240, 240, 3990, 240,
+                  "Impossível iniciar o instalador Kavrio", &kHeadingFont),
+    Label("lblTecnico", kFrame1, 2280, 1680, 4455, 855,
+          "Não foi detectado em seu sistema o Internet Explorer 5.5 ou superior, para continuar a "
+          "instalação do software do Kavrio   é necessário instalar este aplicativo."),
+    Label("lblTecnico1", kFrame1, 2280, 2880, 4215, 735,
+          "Você deseja instalar o Internet Explorer 5.5 agora ?"),
+    Picture("Image1", kFrame1, 240, 360, 1830, 3930, kBitmapPrincipal),
 };
+static_assert(std::size(kControls) == kCount && kCount <= kMaxControls);
 
 }  // namespace
 

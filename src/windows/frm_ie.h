@@ -2,6 +2,7 @@
 // warns of the restart and starts the browser setup from the CD; No ends the program.
 #pragma once
 
+#include "launch/start_installer.h"
 #include "windows/form.h"
 
 namespace kavrio {

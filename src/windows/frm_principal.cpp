@@ -1,31 +1,29 @@
 #include "windows/frm_principal.h"
 
+#include <iterator>
+
 #include "launch/launch_folder.h"
 #include "resources/resource_ids.h"
-#include "windows/form_layout.h"
 
 namespace kavrio {
 
 namespace {
 
-const FontSpec kHeadingFont = {"MS Sans Serif", 975, true};
-
 enum : int { kFrame2, kLabel2, kCmdSair, kFrame1, kCmdHome, kCmdBusiness, kImage1, kCount };
 
 // Front to back. Twips from the container's client origin.
-const ControlSpec kControls[kCount] = {
-    {"Frame2", ControlKind::Frame, kNoContainer, 2160, 240, 4335, 855, nullptr, "", kNoFocus, 0},
-    {"Label2", ControlKind::WrappingLabel, kFrame2, 600, 240, 3345, 480, &kHeadingFont,
-     // The run of 18 spaces pushes the second half onto the label's second line.
-     "Clique abaixo no Kavrio que                  você adquiriu:", kNoFocus, 0},
-    {"cmdSair", ControlKind::PushButton, kNoContainer, 5160, 4560, 1215, 495, nullptr, "&Sair", 3, 0},
-    {"Frame1", ControlKind::Frame, kNoContainer, -120, -240, 8295, 4695, nullptr, "", kNoFocus, 0},
-    {"cmdHome", ControlKind::PushButton, kFrame1, 2280, 2040, 4335, 495, nullptr, "Kavrio", 1, 0},
-    {"cmdBusiness", ControlKind::PushButton, kFrame1, 2280, 2760, 4335, 495, nullptr,
-     "Kavrio Business", 2, 0},
-    {"Image1", ControlKind::Picture, kFrame1, 240, 480, 1830, 3930, nullptr, "", kNoFocus,
-     kBitmapPrincipal},
+constexpr ControlSpec kControls[] = {
+    Frame("Frame2", kNoContainer, 2160, 240, 4335, 855),
+    // The run of 18 spaces pushes the second half onto the label's second line.
+    Label("Label2", kFrame2, 600, 240, 3345, 480,
+          "Clique abaixo no Kavrio que                  você adquiriu:", &kHeadingFont),
+    Button("cmdSair", kNoContainer, 5160, 4560, 1215, 495, "&Sair", 3),
+    Frame("Frame1", kNoContainer, -120, -240, 8295, 4695),
+    Button("cmdHome", kFrame1, 2280, 2040, 4335, 495, "Kavrio", 1),
+    Button("cmdBusiness", kFrame1, 2280, 2760, 4335, 495, "Kavrio Business", 2),
+    Picture("Image1", kFrame1, 240, 480, 1830, 3930, kBitmapPrincipal),
 };
+static_assert(std::size(kControls) == kCount && kCount <= kMaxControls);
 
 }  // namespace
 
@@ -39,8 +37,8 @@ FrmPrincipal::FrmPrincipal(WindowSystem& windows, const LaunchContext& launch,
       browserPrompt_(browserPrompt),
       businessWindow_(businessWindow) {}
 
-bool FrmPrincipal::Load(RegistryPort& registry, RaisedError* raised) {
-  return CheckBrowser(registry, *this, raised);
+OrRaised<BrowserRoad> FrmPrincipal::Load(RegistryPort& registry) {
+  return CheckBrowser(registry, *this);
 }
 
 void FrmPrincipal::Prompt() {

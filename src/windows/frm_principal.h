@@ -2,6 +2,7 @@
 // it offers the home product, the business product and an exit button.
 #pragma once
 
+#include "launch/start_installer.h"
 #include "registry/raised_error.h"
 #include "startup/browser_check.h"
 #include "windows/form.h"
@@ -17,9 +18,10 @@ class FrmPrincipal final : public Form, private PromptAction {
   FrmPrincipal(WindowSystem& windows, const LaunchContext& launch, Form& browserPrompt,
                Form& businessWindow);
 
-  // The load step, run once the window exists and before it is first shown. Returns false,
-  // with the error, when the registry reader raised one.
-  bool Load(RegistryPort& registry, RaisedError* raised);
+  // The load step, run once the window exists and before it is first shown. Menu: the menu
+  // is to be shown. Prompt: the menu was dismissed and the browser prompt took its place.
+  // Raises what the registry reader raised.
+  OrRaised<BrowserRoad> Load(RegistryPort& registry);
 
   void OnPress(std::size_t controlIndex) override;
 

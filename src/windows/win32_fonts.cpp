@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "win32/scoped.h"
 #include "windows/form_layout.h"
 
 namespace kavrio {
@@ -20,15 +21,14 @@ int CALLBACK OnFontFamily(const LOGFONTA*, const TEXTMETRICA*, DWORD fontType, L
   return 1;
 }
 
-// EnumFontFamiliesExA: is the face installed, and is it scalable?
+// EnumFontFamiliesExA: is the face installed with the Western letters, and is it scalable?
 FaceSearch FindFace(const char* face) {
   FaceSearch search;
   LOGFONTA query = {};
-  query.lfCharSet = DEFAULT_CHARSET;
+  query.lfCharSet = ANSI_CHARSET;
   lstrcpynA(query.lfFaceName, face, LF_FACESIZE);
-  HDC screen = GetDC(nullptr);
+  const ScopedGetDC screen(nullptr);
   EnumFontFamiliesExA(screen, &query, OnFontFamily, reinterpret_cast<LPARAM>(&search), 0);
-  ReleaseDC(nullptr, screen);
   return search;
 }
 
@@ -94,11 +94,14 @@ void ChooseFace(const char* wanted, int dpi, char* face) {
 
 }  // namespace
 
+// ANSI_CHARSET: the texts are Western (Windows-1252) letters on any system. With
+// DEFAULT_CHARSET the font mapper of an Asian or Eastern European Windows would pick a face
+// of its own script, and Windows 95 to ME would draw the 1252 bytes as that script's letters.
 HFONT CreateFormFont(const FontSpec& spec, int dpi) {
   char face[LF_FACESIZE] = {};
   ChooseFace(spec.face, dpi, face);
   return CreateFontA(-FontPixelHeight(spec, dpi), 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL,
-                     FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                     FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
 }
 

@@ -1,5 +1,6 @@
 #include "windows/win32_pictures.h"
 
+#include "win32/scoped.h"
 #include "windows/bitmap_scaling.h"
 
 namespace kavrio {
@@ -54,39 +55,33 @@ HBITMAP ResampledPicture(HINSTANCE instance, int id, int width, int height) {
 
   const int sourceWidth = header->biWidth;
   const int sourceHeight = header->biHeight > 0 ? header->biHeight : -header->biHeight;
-  auto* decoded = static_cast<BYTE*>(
-      HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(Stride24(sourceWidth)) * sourceHeight));
-  if (!decoded) return nullptr;
-  HBITMAP result = nullptr;
-  if (DecodeToBgr(header, size, decoded)) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down, as decoded
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    result = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (result && bits) {
-      ResampleRgb(decoded, sourceWidth, sourceHeight, Stride24(sourceWidth),
-                  static_cast<BYTE*>(bits), width, height, Stride24(width));
-    }
+  const ScopedHeapBuffer decoded(static_cast<SIZE_T>(Stride24(sourceWidth)) * sourceHeight);
+  if (!decoded.Get() || !DecodeToBgr(header, size, decoded.Get())) return nullptr;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down, as decoded
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP result = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (result && bits) {
+    ResampleRgb(decoded.Get(), sourceWidth, sourceHeight, Stride24(sourceWidth),
+                static_cast<BYTE*>(bits), width, height, Stride24(width));
   }
-  HeapFree(GetProcessHeap(), 0, decoded);
   return result;
 }
 
 }  // namespace
 
 HBITMAP LoadFormPicture(HINSTANCE instance, int id, int width, int height) {
-  HBITMAP natural = static_cast<HBITMAP>(
-      LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0));
-  if (!natural) return nullptr;
+  ScopedBitmap natural(static_cast<HBITMAP>(
+      LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0)));
+  if (!natural.Get()) return nullptr;
   BITMAP info = {};
-  GetObjectA(natural, sizeof info, &info);
-  if (info.bmWidth == width && info.bmHeight == height) return natural;
-  DeleteObject(natural);
+  GetObjectA(natural.Get(), sizeof info, &info);
+  if (info.bmWidth == width && info.bmHeight == height) return natural.Release();
   return ResampledPicture(instance, id, width, height);
 }
 

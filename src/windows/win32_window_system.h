@@ -1,15 +1,27 @@
 // The form engine on the real window system: turns a form's table into Win32 windows and
-// runs the message loop.
+// runs the message loop. It owns all of its state; each window finds its own through
+// GWLP_USERDATA.
 #pragma once
 
+#include <windows.h>
+
+#include <cstddef>
+
+#include "win32/scoped.h"
 #include "windows/form.h"
+#include "windows/form_layout.h"
 
 namespace kavrio {
+
+// The window class of the launcher's forms.
+extern const char kFormClassName[];
 
 class Win32WindowSystem final : public WindowSystem {
  public:
   // `instance` is the program's HINSTANCE: its resources hold the icon and the pictures.
-  explicit Win32WindowSystem(void* instance);
+  explicit Win32WindowSystem(HINSTANCE instance) : instance_(instance) {}
+  Win32WindowSystem(const Win32WindowSystem&) = delete;
+  Win32WindowSystem& operator=(const Win32WindowSystem&) = delete;
 
   void Create(Form& form) override;
   void Show(Form& form) override;
@@ -19,8 +31,62 @@ class Win32WindowSystem final : public WindowSystem {
   void ShowInformation(Form& owner, const char* text, const char* title) override;
   void EndProgram() override;
 
-  // Runs the message loop for as long as any form's window exists.
+  // The report of an unexpected error: a message box with the error icon, owned by no window.
+  void ReportError(const char* text, const char* title);
+
+  // Runs the message loop for as long as any form exists.
   void RunUntilLastWindowGone();
+
+ private:
+  static constexpr std::size_t kMaxForms = 4;
+
+  // The engine's side of one form, from its creation to its end. Its window is made when
+  // the form is first shown: a form dismissed unseen (the menu, on the prompt road) never
+  // pays for one.
+  struct LiveForm {
+    Win32WindowSystem* engine = nullptr;
+    Form* form = nullptr;  // null: a free slot
+    HWND window = nullptr;
+    HWND controls[kMaxControls] = {};
+    ScopedFont defaultFont;
+    ScopedFont ownFonts[kMaxControls];
+    ScopedBitmap pictures[kMaxControls];
+    HWND lastFocus = nullptr;
+    int dpi = 96;
+  };
+
+  // Where a control goes, and what it shows, at the form's DPI.
+  struct ControlLook {
+    PixelRect rect;  // from the container's client origin
+    HFONT font;
+    HBITMAP picture;
+  };
+
+  static LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  LiveForm* Find(const Form& form);
+  LiveForm* FindByWindow(HWND window);
+  void Release(LiveForm& live);
+  void RegisterClasses();
+  bool MakeWindow(LiveForm& live);
+  ControlLook LookOf(LiveForm& live, std::size_t index);
+  void BuildControls(LiveForm& live);
+  void ApplyDpi(LiveForm& live, int dpi);
+  void SizeWindow(LiveForm& live);
+  static int FocusedControl(const LiveForm& live, HWND focus);
+  static bool IsButton(const LiveForm& live, int index);
+  static void FocusControl(LiveForm& live, int index);
+  static void RestoreFocus(LiveForm& live);
+  bool PreTranslate(MSG& message);
+  bool PumpMessage();
+  LRESULT OnFormMessage(LiveForm& live, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnCommand(LiveForm& live, WPARAM wParam);
+
+  HINSTANCE instance_;
+  ATOM formClass_ = 0;
+  LiveForm forms_[kMaxForms];
+  int liveForms_ = 0;
 };
 
 }  // namespace kavrio

@@ -15,7 +15,7 @@ namespace {
 
 using namespace registry_codes;
 
-using testing_fakes::FakeRegistry;
+using fakes::FakeRegistry;
 
 constexpr const char* kIeKey = "Software\\Microsoft\\Internet Explorer";
 
@@ -50,7 +50,7 @@ class BrowserCheckTest : public testing::Test {
 struct DecisionCase {
   const char* label;
   bool keyPresent;
-  bool keyReadOnly;
+  std::uint32_t access;  // what the key lets a reader ask for
   std::uint32_t type;  // kNoValue: no Version value
   std::string_view bytes;
   int prompts;
@@ -61,34 +61,35 @@ struct DecisionCase {
 constexpr std::uint32_t kNoValue = 0xFFFFFFFF;
 
 const DecisionCase kDecisionCases[] = {
-    {"NoKey", false, false, kNoValue, {}, 1, 0, 0},
-    {"NoVersionValue", true, false, kNoValue, {}, 1, 1, 1},
-    {"EmptyText", true, false, kRegSz, {"\0", 1}, 1, 1, 1},
-    {"ZeroByteText", true, false, kRegSz, {"", 0}, 1, 1, 1},
-    {"ExpandSzReadsAsEmpty", true, false, kRegExpandSz, {"6.0\0", 4}, 1, 1, 1},
-    {"Version4_72", true, false, kRegSz, {"4.72.3110.0\0", 12}, 1, 3, 2},
-    {"Version4_0", true, false, kRegSz, {"4.0\0", 4}, 1, 3, 2},
-    {"JustFour", true, false, kRegSz, {"4\0", 2}, 1, 3, 2},
-    {"Version5_00_2614", true, false, kRegSz, {"5.00.2614.3500\0", 15}, 1, 3, 3},
-    {"Version5_00_2920", true, false, kRegSz, {"5.00.2920.0000\0", 15}, 1, 3, 3},
-    {"Version5_0", true, false, kRegSz, {"5.0\0", 4}, 1, 3, 3},
-    {"Version5_0Unterminated", true, false, kRegSz, {"5.0", 3}, 1, 3, 3},
-    {"JustFive", true, false, kRegSz, {"5\0", 2}, 0, 3, -1},
-    {"Version5_5", true, false, kRegSz, {"5.5\0", 4}, 0, 3, -1},
-    {"Version5_50", true, false, kRegSz, {"5.50.4134.0100\0", 15}, 0, 3, -1},
-    {"Version6_0", true, false, kRegSz, {"6.0.2800.1106\0", 14}, 0, 3, -1},
-    {"Version3_0", true, false, kRegSz, {"3.0\0", 4}, 0, 3, -1},
-    {"Version9_11", true, false, kRegSz, {"9.11.9600.18376\0", 16}, 0, 3, -1},
-    {"LeadingSpaceIsNotTrimmed", true, false, kRegSz, {" 4.0\0", 5}, 0, 3, -1},
-    {"FiveCommaZero", true, false, kRegSz, {"5,0\0", 4}, 0, 3, -1},
-    {"DwordFour", true, false, kRegDword, {"\x04\0\0\0", 4}, 1, 3, 2},
-    {"DwordFive", true, false, kRegDword, {"\x05\0\0\0", 4}, 0, 3, -1},
-    {"DwordMinusFive", true, false, kRegDword, {"\xFB\xFF\xFF\xFF", 4}, 0, 3, -1},
-    {"BinaryFortyTwo", true, false, kRegBinary, {"\x2A", 1}, 1, 3, 2},
-    {"BinaryFive", true, false, kRegBinary, {"\x05", 1}, 0, 3, -1},
-    {"NumberOverFourBytesIsZero", true, false, kRegDword, {"\x04\0\0\0\0\0\0\0", 8}, 0, 3, -1},
-    {"ReadOnlyKeyCurrentBrowser", true, true, kRegSz, {"6.0.2800.1106\0", 14}, 0, 3, -1},
-    {"ReadOnlyKeyOldBrowser", true, true, kRegSz, {"4.0\0", 4}, 1, 3, 2},
+    {"NoKey", false, kKeyAllAccess, kNoValue, {}, 1, 0, 0},
+    {"NoVersionValue", true, kKeyAllAccess, kNoValue, {}, 1, 1, 1},
+    {"EmptyText", true, kKeyAllAccess, kRegSz, {"\0", 1}, 1, 1, 1},
+    {"ZeroByteText", true, kKeyAllAccess, kRegSz, {"", 0}, 1, 1, 1},
+    {"ExpandSzReadsAsEmpty", true, kKeyAllAccess, kRegExpandSz, {"6.0\0", 4}, 1, 1, 1},
+    {"Version4_72", true, kKeyAllAccess, kRegSz, {"4.72.3110.0\0", 12}, 1, 3, 2},
+    {"Version4_0", true, kKeyAllAccess, kRegSz, {"4.0\0", 4}, 1, 3, 2},
+    {"JustFour", true, kKeyAllAccess, kRegSz, {"4\0", 2}, 1, 3, 2},
+    {"Version5_00_2614", true, kKeyAllAccess, kRegSz, {"5.00.2614.3500\0", 15}, 1, 3, 3},
+    {"Version5_00_2920", true, kKeyAllAccess, kRegSz, {"5.00.2920.0000\0", 15}, 1, 3, 3},
+    {"Version5_0", true, kKeyAllAccess, kRegSz, {"5.0\0", 4}, 1, 3, 3},
+    {"Version5_0Unterminated", true, kKeyAllAccess, kRegSz, {"5.0", 3}, 1, 3, 3},
+    {"JustFive", true, kKeyAllAccess, kRegSz, {"5\0", 2}, 0, 3, -1},
+    {"Version5_5", true, kKeyAllAccess, kRegSz, {"5.5\0", 4}, 0, 3, -1},
+    {"Version5_50", true, kKeyAllAccess, kRegSz, {"5.50.4134.0100\0", 15}, 0, 3, -1},
+    {"Version6_0", true, kKeyAllAccess, kRegSz, {"6.0.2800.1106\0", 14}, 0, 3, -1},
+    {"Version3_0", true, kKeyAllAccess, kRegSz, {"3.0\0", 4}, 0, 3, -1},
+    {"Version9_11", true, kKeyAllAccess, kRegSz, {"9.11.9600.18376\0", 16}, 0, 3, -1},
+    {"LeadingSpaceIsNotTrimmed", true, kKeyAllAccess, kRegSz, {" 4.0\0", 5}, 0, 3, -1},
+    {"FiveCommaZero", true, kKeyAllAccess, kRegSz, {"5,0\0", 4}, 0, 3, -1},
+    {"DwordFour", true, kKeyAllAccess, kRegDword, {"\x04\0\0\0", 4}, 1, 3, 2},
+    {"DwordFive", true, kKeyAllAccess, kRegDword, {"\x05\0\0\0", 4}, 0, 3, -1},
+    {"DwordMinusFive", true, kKeyAllAccess, kRegDword, {"\xFB\xFF\xFF\xFF", 4}, 0, 3, -1},
+    {"BinaryFortyTwo", true, kKeyAllAccess, kRegBinary, {"\x2A", 1}, 1, 3, 2},
+    {"BinaryFive", true, kKeyAllAccess, kRegBinary, {"\x05", 1}, 0, 3, -1},
+    {"NumberOverFourBytesIsZero", true, kKeyAllAccess, kRegDword, {"\x04\0\0\0\0\0\0\0", 8}, 0, 3, -1},
+    {"ReadOnlyKeyCurrentBrowser", true, kKeyRead, kRegSz, {"6.0.2800.1106\0", 14}, 0, 3, -1},
+    {"ReadOnlyKeyOldBrowser", true, kKeyRead, kRegSz, {"4.0\0", 4}, 1, 3, 2},
+    {"QueryOnlyKeyCurrentBrowser", true, kKeyQueryValue, kRegSz, {"6.0.2800.1106\0", 14}, 0, 3, -1},
 };
 
 void PrintTo(const DecisionCase& c, std::ostream* out) { *out << c.label; }
@@ -98,13 +99,13 @@ class DecisionTest : public BrowserCheckTest, public testing::WithParamInterface
 TEST_P(DecisionTest, PromptsOrReturnsAsTheVersionSays) {
   const DecisionCase& c = GetParam();
   if (c.keyPresent) {
-    registry_.AddKey(kHkeyLocalMachine, kIeKey, c.keyReadOnly ? kKeyRead : kKeyAllAccess);
+    registry_.AddKey(kHkeyLocalMachine, kIeKey, c.access);
   }
   if (c.type != kNoValue) registry_.SetValue(kHkeyLocalMachine, kIeKey, "Version", c.type, c.bytes);
 
-  RaisedError raised{0, nullptr, nullptr};
-  EXPECT_TRUE(CheckBrowser(registry_, prompt_, &raised));
-  EXPECT_EQ(raised.number, 0);
+  const OrRaised<BrowserRoad> road = CheckBrowser(registry_, prompt_);
+  EXPECT_FALSE(road.raised.has_value());
+  EXPECT_EQ(road.value, c.prompts > 0 ? BrowserRoad::Prompt : BrowserRoad::Menu);
   EXPECT_EQ(prompt_.prompts, c.prompts);
   EXPECT_EQ(Reads(), c.reads);
   if (c.prompts > 0) {
@@ -145,7 +146,9 @@ TEST_P(FreshReadTest, EachTestReadsTheValueAgain) {
     const std::string text(c.versions[static_cast<std::size_t>(openCall - 2)]);
     registry_.SetValue(kHkeyLocalMachine, kIeKey, "Version", kRegSz, {text.c_str(), text.size() + 1});
   };
-  EXPECT_TRUE(CheckBrowser(registry_, prompt_, nullptr));
+  const OrRaised<BrowserRoad> road = CheckBrowser(registry_, prompt_);
+  EXPECT_FALSE(road.raised.has_value());
+  EXPECT_EQ(road.value, c.prompts > 0 ? BrowserRoad::Prompt : BrowserRoad::Menu);
   EXPECT_EQ(prompt_.prompts, c.prompts);
   EXPECT_EQ(Reads(), c.reads);
   if (c.prompts > 0) {
@@ -156,20 +159,18 @@ TEST_P(FreshReadTest, EachTestReadsTheValueAgain) {
 INSTANTIATE_TEST_SUITE_P(ChangingVersion, FreshReadTest, testing::ValuesIn(kFreshReadCases),
                          registry_cases::NameOf<FreshReadCase>);
 
-void ExpectGetValueError(const RaisedError& raised) {
-  EXPECT_EQ(raised.number, 11002);
-  EXPECT_STREQ(raised.source, "clsRegistry");
-  EXPECT_STREQ(raised.description, "GetValue");
+void ExpectGetValueError(const OrRaised<BrowserRoad>& road) {
+  ASSERT_TRUE(road.raised.has_value());
+  EXPECT_EQ(road.raised->number, 11002);
+  EXPECT_STREQ(road.raised->source, "clsRegistry");
+  EXPECT_STREQ(road.raised->description, "GetValue");
 }
 
 TEST_F(BrowserCheckTest, RaisedErrorOnFirstReadEndsTheCheckWithoutPrompt) {
   registry_.SetValue(kHkeyLocalMachine, kIeKey, "Version", kRegBinary, {"\0\x01\0\0", 4});
-  RaisedError raised{0, nullptr, nullptr};
-  EXPECT_FALSE(CheckBrowser(registry_, prompt_, &raised));
-  ExpectGetValueError(raised);
+  ExpectGetValueError(CheckBrowser(registry_, prompt_));
   EXPECT_EQ(prompt_.prompts, 0);
   EXPECT_EQ(Reads(), 1);
-  EXPECT_FALSE(CheckBrowser(registry_, prompt_, nullptr)) << "no place for the error is fine";
 }
 
 TEST_F(BrowserCheckTest, RaisedErrorOnThirdReadComesAfterThePrompt) {
@@ -180,9 +181,7 @@ TEST_F(BrowserCheckTest, RaisedErrorOnThirdReadComesAfterThePrompt) {
       registry_.SetValue(kHkeyLocalMachine, kIeKey, "Version", kRegBinary, {"\xFF\xFF", 2});
     }
   };
-  RaisedError raised{0, nullptr, nullptr};
-  EXPECT_FALSE(CheckBrowser(registry_, prompt_, &raised));
-  ExpectGetValueError(raised);
+  ExpectGetValueError(CheckBrowser(registry_, prompt_));
   EXPECT_EQ(prompt_.prompts, 1);
   EXPECT_EQ(Reads(), 3);
 }

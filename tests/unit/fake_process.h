@@ -13,7 +13,7 @@
 
 #include "launch/process_port.h"
 
-namespace kavrio::test {
+namespace kavrio::fakes {
 
 class FakeProcess final : public ProcessPort {
  public:
@@ -26,33 +26,32 @@ class FakeProcess final : public ProcessPort {
   bool endedBeforeWait = false;  // the program is gone before the first wait
   std::uint32_t exitCode = 0;
   bool exitCodeReadable = true;
-  std::map<std::string, std::uint32_t> fileAttributes{{"C:\\", 0x16}};  // hidden system folder
-  std::string windowsDirectory = "C:\\WINDOWS";  // "" makes the call fail
-  std::string moduleFileName = "D:\\kavrio.exe";
+  std::map<std::u16string, std::uint32_t> fileAttributes{{u"C:\\", 0x16}};  // hidden system folder
+  std::u16string windowsDirectory = u"C:\\WINDOWS";  // "" makes the call fail
+  std::u16string moduleFileName = u"D:\\kavrio.exe";
 
   // The record: what was asked.
   struct CreateCall {
-    std::optional<std::string> applicationName;
-    std::string commandLine;
+    std::optional<std::u16string> applicationName;
+    std::u16string commandLine;
     bool inheritHandles;
     std::uint32_t creationFlags;
-    std::optional<std::string> currentDirectory;
+    std::optional<std::u16string> currentDirectory;
   };
   struct ShellCall {
-    std::string file;
-    std::optional<std::string> directory;
+    std::u16string file;
+    std::optional<std::u16string> directory;
   };
   std::vector<CreateCall> creates;
   std::vector<ShellCall> shellExecutes;
-  std::vector<std::string> calls;  // every call in order, with the kind of handle it used
-  int misuses = 0;                 // calls on empty, closed or unknown handles
+  std::vector<std::uint32_t> waits;  // the time-out of every wait
+  int misuses = 0;                   // calls on empty, closed or unknown handles
 
   std::size_t OpenHandles() const { return open_.size(); }
 
-  bool CreateProcess(const char* applicationName, char* commandLine, bool inheritHandles,
-                     std::uint32_t creationFlags, const char* currentDirectory,
-                     OsHandle* process, OsHandle* thread, std::uint32_t* lastError) override {
-    calls.push_back("CreateProcess");
+  bool CreateProcessW(const char16_t* applicationName, char16_t* commandLine, bool inheritHandles,
+                      std::uint32_t creationFlags, const char16_t* currentDirectory,
+                      OsHandle* process, OsHandle* thread, std::uint32_t* lastError) override {
     creates.push_back({Optional(applicationName), commandLine, inheritHandles, creationFlags,
                        Optional(currentDirectory)});
     if (!createSucceeds) {
@@ -67,7 +66,7 @@ class FakeProcess final : public ProcessPort {
   }
 
   std::uint32_t WaitForSingleObject(OsHandle handle, std::uint32_t milliseconds) override {
-    calls.push_back("Wait " + KindOf(handle) + (milliseconds == kInfinite ? " INFINITE" : " " + std::to_string(milliseconds)));
+    waits.push_back(milliseconds);
     if (!IsOpen(handle)) return kWaitFailed;
     if (ended_) return kWaitObject0;
     if (milliseconds != kInfinite) return kWaitTimeout;
@@ -76,22 +75,19 @@ class FakeProcess final : public ProcessPort {
   }
 
   bool GetExitCodeProcess(OsHandle process, std::uint32_t* code) override {
-    calls.push_back("GetExitCodeProcess " + KindOf(process));
     if (!IsOpen(process) || KindOf(process) != "process" || !exitCodeReadable) return false;
     *code = ended_ ? exitCode : kStillActive;
     return true;
   }
 
   bool CloseHandle(OsHandle handle) override {
-    calls.push_back("CloseHandle " + KindOf(handle));
     if (!IsOpen(handle)) return false;
     open_.erase(handle);
     return true;
   }
 
-  bool ShellExecuteEx(const char* file, const char* directory, OsHandle* process,
-                      std::uint32_t* lastError) override {
-    calls.push_back("ShellExecuteEx");
+  bool ShellExecuteExW(const char16_t* file, const char16_t* directory, OsHandle* process,
+                       std::uint32_t* lastError) override {
     shellExecutes.push_back({file, Optional(directory)});
     *process = 0;
     if (!shellSucceeds) {
@@ -103,34 +99,34 @@ class FakeProcess final : public ProcessPort {
     return true;
   }
 
-  std::uint32_t GetFileAttributes(const char* path) override {
+  std::uint32_t GetFileAttributesW(const char16_t* path) override {
     const auto found = fileAttributes.find(path);
     return found == fileAttributes.end() ? kInvalidFileAttributes : found->second;
   }
 
   // Too small: returns the size needed (NUL included) and writes nothing.
-  std::uint32_t GetWindowsDirectory(char* buffer, std::uint32_t size) override {
+  std::uint32_t GetWindowsDirectoryW(char16_t* buffer, std::uint32_t size) override {
     const auto length = static_cast<std::uint32_t>(windowsDirectory.size());
     if (length == 0) return 0;
     if (length >= size) return length + 1;
-    std::memcpy(buffer, windowsDirectory.c_str(), length + 1);
+    std::memcpy(buffer, windowsDirectory.c_str(), (length + 1) * sizeof(char16_t));
     return length;
   }
 
   // Too small: as on Windows XP, fills the buffer without a NUL and returns size.
-  std::uint32_t GetModuleFileName(char* buffer, std::uint32_t size) override {
+  std::uint32_t GetModuleFileNameW(char16_t* buffer, std::uint32_t size) override {
     const auto length = static_cast<std::uint32_t>(moduleFileName.size());
     if (length >= size) {
-      std::memcpy(buffer, moduleFileName.data(), size);
+      std::memcpy(buffer, moduleFileName.data(), size * sizeof(char16_t));
       return size;
     }
-    std::memcpy(buffer, moduleFileName.c_str(), length + 1);
+    std::memcpy(buffer, moduleFileName.c_str(), (length + 1) * sizeof(char16_t));
     return length;
   }
 
  private:
-  static std::optional<std::string> Optional(const char* text) {
-    return text == nullptr ? std::nullopt : std::optional<std::string>(text);
+  static std::optional<std::u16string> Optional(const char16_t* text) {
+    return text == nullptr ? std::nullopt : std::optional<std::u16string>(text);
   }
   OsHandle Open(const char* kind) {
     next_ += 4;
@@ -153,4 +149,4 @@ class FakeProcess final : public ProcessPort {
   bool ended_ = false;
 };
 
-}  // namespace kavrio::test
+}  // namespace kavrio::fakes

@@ -16,7 +16,7 @@
 
 #include "registry/registry_port.h"
 
-namespace kavrio::testing_fakes {
+namespace kavrio::fakes {
 
 using namespace registry_codes;
 
@@ -196,4 +196,4 @@ class FakeRegistry final : public RegistryPort {
   std::vector<std::uint32_t> accessRequests_;
 };
 
-}  // namespace kavrio::testing_fakes
+}  // namespace kavrio::fakes

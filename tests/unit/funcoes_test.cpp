@@ -2,18 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "fake_process.h"
 #include "launch/launch_folder.h"
+#include "text_for_tests.h"
 
 namespace kavrio {
 namespace {
 
-using test::FakeProcess;
-using Calls = std::vector<std::string>;
+using fakes::FakeProcess;
+using Waits = std::vector<std::uint32_t>;
 
 void ExpectHandlesBalanced(const FakeProcess& os) {
   EXPECT_EQ(os.OpenHandles(), 0u) << "a handle was left open";
@@ -22,58 +25,59 @@ void ExpectHandlesBalanced(const FakeProcess& os) {
 
 TEST(CleanProgramPath, CollapsesDoubledSeparatorsButKeepsTheNetworkPrefix) {
   struct Case {
-    const char* path;
-    const char* cleaned;
+    const char16_t* path;
+    const char16_t* cleaned;
   } cases[] = {
-      {"D:\\\\Setup.exe", "D:\\Setup.exe"},  // drive root + suffix
-      {"D:\\CD\\Setup.exe", "D:\\CD\\Setup.exe"},
-      {"D:\\Agente Plimox\\Instalador Assistente Kavrio.exe",
-       "D:\\Agente Plimox\\Instalador Assistente Kavrio.exe"},
-      {"\\\\srv\\share\\Setup.exe", "\\\\srv\\share\\Setup.exe"},
-      {"\\\\srv\\share\\\\Setup.exe", "\\\\srv\\share\\Setup.exe"},
-      {"D:\\CD\\\\\\Setup.exe", "D:\\CD\\\\Setup.exe"},      // a run of three gives two
-      {"D:\\CD\\\\\\\\Setup.exe", "D:\\CD\\\\Setup.exe"},    // a run of four gives two
-      {"D:\\CD\\\\\\\\\\Setup.exe", "D:\\CD\\\\\\Setup.exe"},  // five give three
-      {"\\\\\\\\srv\\Setup.exe", "\\\\\\srv\\Setup.exe"},      // after the kept pair, two give one
-      {"", ""},
+      {u"D:\\\\Setup.exe", u"D:\\Setup.exe"},  // drive root + suffix
+      {u"D:\\CD\\Setup.exe", u"D:\\CD\\Setup.exe"},
+      {u"D:\\Agente Plimox\\Instalador Assistente Kavrio.exe",
+       u"D:\\Agente Plimox\\Instalador Assistente Kavrio.exe"},
+      {u"\\\\srv\\share\\Setup.exe", u"\\\\srv\\share\\Setup.exe"},
+      {u"\\\\srv\\share\\\\Setup.exe", u"\\\\srv\\share\\Setup.exe"},
+      {u"D:\\CD\\\\\\Setup.exe", u"D:\\CD\\\\Setup.exe"},      // a run of three gives two
+      {u"D:\\CD\\\\\\\\Setup.exe", u"D:\\CD\\\\Setup.exe"},    // a run of four gives two
+      {u"D:\\CD\\\\\\\\\\Setup.exe", u"D:\\CD\\\\\\Setup.exe"},  // five give three
+      {u"\\\\\\\\srv\\Setup.exe", u"\\\\\\srv\\Setup.exe"},      // after the kept pair, two give one
+      {u"D:\\Instala\u00e7\u00e3o \u5b89\u88c5\\\\Setup.exe", u"D:\\Instala\u00e7\u00e3o \u5b89\u88c5\\Setup.exe"},
+      {u"", u""},
   };
   for (const Case& c : cases) {
-    char out[kMaxPath];
-    EXPECT_TRUE(CleanProgramPath(c.path, out, sizeof out)) << c.path;
-    EXPECT_STREQ(out, c.cleaned) << c.path;
+    char16_t out[kMaxPath];
+    EXPECT_TRUE(CleanProgramPath(c.path, out, kMaxPath)) << Utf8(c.path);
+    EXPECT_EQ(std::u16string(out), c.cleaned) << Utf8(c.path);
   }
 }
 
 TEST(CleanProgramPath, FailsEmptyWithoutOverrunWhenTheResultDoesNotFit) {
   struct Case {
-    const char* path;
+    const char16_t* path;
     std::size_t size;
     bool fits;
   } cases[] = {
-      {"D:\\Setup.exe", 13, true},   // 12 characters and the NUL
-      {"D:\\Setup.exe", 12, false},
-      {"D:\\\\Setup.exe", 13, true},  // fits once cleaned
-      {"\\\\srv", 6, true},
-      {"\\\\srv", 5, false},
-      {"\\\\", 2, false},
-      {"", 1, true},
+      {u"D:\\Setup.exe", 13, true},   // 12 characters and the NUL
+      {u"D:\\Setup.exe", 12, false},
+      {u"D:\\\\Setup.exe", 13, true},  // fits once cleaned
+      {u"\\\\srv", 6, true},
+      {u"\\\\srv", 5, false},
+      {u"\\\\", 2, false},
+      {u"", 1, true},
   };
   for (const Case& c : cases) {
-    char out[32];
-    std::memset(out, '#', sizeof out);
-    EXPECT_EQ(CleanProgramPath(c.path, out, c.size), c.fits) << c.path << " in " << c.size;
+    char16_t out[32];
+    std::fill(std::begin(out), std::end(out), u'#');
+    EXPECT_EQ(CleanProgramPath(c.path, out, c.size), c.fits) << Utf8(c.path) << " in " << c.size;
     if (!c.fits) {
-      EXPECT_STREQ(out, "") << c.path;
+      EXPECT_EQ(out[0], u'\0') << Utf8(c.path);
     }
-    for (std::size_t i = c.size; i < sizeof out; ++i) ASSERT_EQ(out[i], '#') << c.path;
+    for (std::size_t i = c.size; i < 32; ++i) ASSERT_EQ(out[i], u'#') << Utf8(c.path);
   }
 }
 
-TEST(RunProgram, ResultAndCallsInEachCase) {
-  const Calls kRanToWait = {"CreateProcess", "Wait process 0", "GetExitCodeProcess process",
-                            "CloseHandle thread", "CloseHandle process"};
-  const Calls kRanToEnd = {"CreateProcess", "Wait process INFINITE", "GetExitCodeProcess process",
-                           "CloseHandle thread", "CloseHandle process"};
+// What each case gives back, how the program was started, how it was waited for, and that
+// every handle was closed once.
+TEST(RunProgram, ResultAndHowTheProgramWasStartedInEachCase) {
+  const Waits kNoWait = {0};
+  const Waits kWaitToEnd = {kInfinite};
   struct Case {
     const char* name;
     bool createSucceeds;
@@ -84,26 +88,26 @@ TEST(RunProgram, ResultAndCallsInEachCase) {
     bool exitCodeReadable;
     std::int16_t waitMode;
     std::int32_t result;
-    Calls calls;
+    bool throughShell;
+    Waits waits;
   } cases[] = {
-      {"still running, not waited for", true, 0, true, true, false, true, 1, 259, kRanToWait},
-      {"ended before the 0 ms wait", true, 0, true, true, true, true, 1, 42, kRanToWait},
-      {"wait mode 0 waits for the exit code", true, 0, true, true, false, true, 0, 42, kRanToEnd},
-      {"wait mode 2 waits too", true, 0, true, true, false, true, 2, 42, kRanToEnd},
-      {"wait mode -1 waits too", true, 0, true, true, false, true, -1, 42, kRanToEnd},
-      {"exit code unreadable", true, 0, true, true, true, false, 1, -1, kRanToWait},
-      {"file missing", false, kErrorFileNotFound, true, true, false, true, 1, -1, {"CreateProcess"}},
-      {"access denied is not retried", false, 5, true, true, false, true, 0, -1, {"CreateProcess"}},
+      {"still running, not waited for", true, 0, true, true, false, true, 1, 259, false, kNoWait},
+      {"ended before the 0 ms wait", true, 0, true, true, true, true, 1, 42, false, kNoWait},
+      {"wait mode 0 waits for the exit code", true, 0, true, true, false, true, 0, 42, false,
+       kWaitToEnd},
+      {"wait mode 2 waits too", true, 0, true, true, false, true, 2, 42, false, kWaitToEnd},
+      {"wait mode -1 waits too", true, 0, true, true, false, true, -1, 42, false, kWaitToEnd},
+      {"exit code unreadable", true, 0, true, true, true, false, 1, -1, false, kNoWait},
+      {"file missing", false, kErrorFileNotFound, true, true, false, true, 1, -1, false, {}},
+      {"access denied is not retried", false, 5, true, true, false, true, 0, -1, false, {}},
       {"elevated, not waited for", false, kErrorElevationRequired, true, true, false, true, 1, 259,
-       {"CreateProcess", "ShellExecuteEx", "Wait process 0", "GetExitCodeProcess process",
-        "CloseHandle process"}},
-      {"elevated, waited for", false, kErrorElevationRequired, true, true, false, true, 0, 42,
-       {"CreateProcess", "ShellExecuteEx", "Wait process INFINITE", "GetExitCodeProcess process",
-        "CloseHandle process"}},
-      {"elevation declined", false, kErrorElevationRequired, false, true, false, true, 1, -1,
-       {"CreateProcess", "ShellExecuteEx"}},
+       true, kNoWait},
+      {"elevated, waited for", false, kErrorElevationRequired, true, true, false, true, 0, 42, true,
+       kWaitToEnd},
+      {"elevation declined", false, kErrorElevationRequired, false, true, false, true, 1, -1, true,
+       {}},
       {"elevated without a process handle", false, kErrorElevationRequired, true, false, false,
-       true, 1, -1, {"CreateProcess", "ShellExecuteEx"}},
+       true, 1, -1, true, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -115,23 +119,26 @@ TEST(RunProgram, ResultAndCallsInEachCase) {
     os.endedBeforeWait = c.endedBeforeWait;
     os.exitCodeReadable = c.exitCodeReadable;
     os.exitCode = 42;
-    EXPECT_EQ(RunProgram(os, "D:\\\\Setup.exe", c.waitMode), c.result);
-    EXPECT_EQ(os.calls, c.calls);
+    EXPECT_EQ(RunProgram(os, u"D:\\\\Setup.exe", c.waitMode), c.result);
+    EXPECT_EQ(os.creates.size(), 1u);
+    EXPECT_EQ(os.shellExecutes.size(), c.throughShell ? 1u : 0u);
+    EXPECT_EQ(os.waits, c.waits);
     ExpectHandlesBalanced(os);
   }
 }
 
 TEST(RunProgram, PassesTheCleanedPathAsApplicationAndQuotedCommandLine) {
   struct Case {
-    const char* path;
-    const char* application;
+    const char16_t* path;
+    const char16_t* application;
   } cases[] = {
-      {"D:\\\\Setup.exe", "D:\\Setup.exe"},
-      {"D:\\CD Kavrio\\Setup.exe", "D:\\CD Kavrio\\Setup.exe"},
-      {"D:\\\\Agente Plimox\\Instalador Assistente Kavrio.exe",
-       "D:\\Agente Plimox\\Instalador Assistente Kavrio.exe"},
-      {"\\\\srv\\share\\Internet Explorer 5.5\\ie5setup.exe",
-       "\\\\srv\\share\\Internet Explorer 5.5\\ie5setup.exe"},
+      {u"D:\\\\Setup.exe", u"D:\\Setup.exe"},
+      {u"D:\\CD Kavrio\\Setup.exe", u"D:\\CD Kavrio\\Setup.exe"},
+      {u"D:\\\\Agente Plimox\\Instalador Assistente Kavrio.exe",
+       u"D:\\Agente Plimox\\Instalador Assistente Kavrio.exe"},
+      {u"\\\\srv\\share\\Internet Explorer 5.5\\ie5setup.exe",
+       u"\\\\srv\\share\\Internet Explorer 5.5\\ie5setup.exe"},
+      {u"C:\\Instala\u00e7\u00e3o \u5b89\u88c5\\Setup.exe", u"C:\\Instala\u00e7\u00e3o \u5b89\u88c5\\Setup.exe"},
   };
   for (const Case& c : cases) {
     FakeProcess os;
@@ -140,11 +147,11 @@ TEST(RunProgram, PassesTheCleanedPathAsApplicationAndQuotedCommandLine) {
     RunProgram(os, c.path, kDoNotWait);
     ASSERT_EQ(os.creates.size(), 1u);
     const FakeProcess::CreateCall& call = os.creates[0];
-    EXPECT_EQ(call.applicationName, std::optional<std::string>(c.application));
-    EXPECT_EQ(call.commandLine, std::string("\"") + c.application + "\"");
+    EXPECT_EQ(call.applicationName, std::optional<std::u16string>(c.application));
+    EXPECT_EQ(call.commandLine, u"\"" + std::u16string(c.application) + u"\"");
     EXPECT_TRUE(call.inheritHandles);
     EXPECT_EQ(call.creationFlags, 0x20u);
-    EXPECT_EQ(call.currentDirectory, std::optional<std::string>("C:\\"));
+    EXPECT_EQ(call.currentDirectory, std::optional<std::u16string>(u"C:\\"));
     // The elevation retry starts the same file in the same folder.
     ASSERT_EQ(os.shellExecutes.size(), 1u);
     EXPECT_EQ(os.shellExecutes[0].file, c.application);
@@ -156,26 +163,26 @@ TEST(RunProgram, WorkingFolderIsCOrElseTheRootOfTheWindowsDrive) {
   struct Case {
     const char* name;
     std::optional<std::uint32_t> attributesOfC;
-    const char* windowsDirectory;
-    std::optional<std::string> folder;
+    const char16_t* windowsDirectory;
+    std::optional<std::u16string> folder;
   } cases[] = {
-      {"C:\\ exists", 0x10u, "E:\\WINDOWS", "C:\\"},
-      {"C:\\ missing", std::nullopt, "E:\\WINDOWS", "E:\\"},
-      {"C:\\ missing, lower-case drive", std::nullopt, "e:\\winnt", "e:\\"},
-      {"C:\\ is a file", 0x20u, "E:\\WINDOWS", "E:\\"},
-      {"C:\\ missing, Windows folder unknown", std::nullopt, "", std::nullopt},
-      {"C:\\ missing, Windows on a share", std::nullopt, "\\\\srv\\windows", std::nullopt},
+      {"C:\\ exists", 0x10u, u"E:\\WINDOWS", u"C:\\"},
+      {"C:\\ missing", std::nullopt, u"E:\\WINDOWS", u"E:\\"},
+      {"C:\\ missing, lower-case drive", std::nullopt, u"e:\\winnt", u"e:\\"},
+      {"C:\\ is a file", 0x20u, u"E:\\WINDOWS", u"E:\\"},
+      {"C:\\ missing, Windows folder unknown", std::nullopt, u"", std::nullopt},
+      {"C:\\ missing, Windows on a share", std::nullopt, u"\\\\srv\\windows", std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     for (const bool elevated : {false, true}) {
       FakeProcess os;
       os.fileAttributes.clear();
-      if (c.attributesOfC) os.fileAttributes["C:\\"] = *c.attributesOfC;
+      if (c.attributesOfC) os.fileAttributes[u"C:\\"] = *c.attributesOfC;
       os.windowsDirectory = c.windowsDirectory;
       os.createSucceeds = !elevated;
       os.createError = kErrorElevationRequired;
-      RunProgram(os, "D:\\\\Setup.exe", kDoNotWait);
+      RunProgram(os, u"D:\\\\Setup.exe", kDoNotWait);
       ASSERT_EQ(os.creates.size(), 1u);
       EXPECT_EQ(os.creates[0].currentDirectory, c.folder);
       if (elevated) {
@@ -188,13 +195,13 @@ TEST(RunProgram, WorkingFolderIsCOrElseTheRootOfTheWindowsDrive) {
 }
 
 TEST(RunProgram, RefusesAPathThatIsEmptyOrLongerThanMaxPath) {
-  const std::string longest(kMaxPath - 1, 'a');
-  const std::string tooLong(kMaxPath, 'a');
-  const std::string longestDoubled = "\\\\\\\\" + std::string(kMaxPath - 4, 'a');  // 260, cleans to 259
+  const std::u16string longest(kMaxPath - 1, u'a');
+  const std::u16string tooLong(kMaxPath, u'a');
+  const std::u16string longestDoubled = u"\\\\\\\\" + std::u16string(kMaxPath - 4, u'a');  // 260, cleans to 259
   struct Case {
-    const char* path;
+    const char16_t* path;
     bool started;
-  } cases[] = {{nullptr, false}, {"", false}, {longest.c_str(), true},
+  } cases[] = {{nullptr, false}, {u"", false}, {longest.c_str(), true},
                {tooLong.c_str(), false}, {longestDoubled.c_str(), true}};
   for (const Case& c : cases) {
     FakeProcess os;

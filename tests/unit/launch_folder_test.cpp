@@ -2,116 +2,151 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "fake_process.h"
 #include "launch/funcoes.h"
+#include "launch/start_installer.h"
+#include "text_for_tests.h"
 
 namespace kavrio {
 namespace {
 
-using test::FakeProcess;
+using fakes::FakeProcess;
 
 TEST(LaunchFolder, IsTheFolderOfTheModuleWithTheSeparatorOnlyAtADriveRoot) {
   struct Case {
-    const char* moduleFileName;
-    const char* folder;  // null: no folder
+    const char16_t* moduleFileName;
+    const char16_t* folder;  // null: no folder
   } cases[] = {
-      {"D:\\kavrio.exe", "D:\\"},
-      {"D:\\CD\\kavrio.exe", "D:\\CD"},
-      {"D:\\CD Kavrio\\kavrio.exe", "D:\\CD Kavrio"},
-      {"\\\\srv\\share\\kavrio.exe", "\\\\srv\\share"},
-      {"\\\\srv\\share\\CD\\kavrio.exe", "\\\\srv\\share\\CD"},
-      {"\\\\?\\D:\\kavrio.exe", "\\\\?\\D:\\"},
-      {"kavrio.exe", nullptr},
-      {"\\kavrio.exe", nullptr},
-      {"", nullptr},
+      {u"D:\\kavrio.exe", u"D:\\"},
+      {u"D:\\CD\\kavrio.exe", u"D:\\CD"},
+      {u"D:\\CD Kavrio\\kavrio.exe", u"D:\\CD Kavrio"},
+      {u"C:\\Instala\u00e7\u00e3o \u5b89\u88c5\\kavrio.exe", u"C:\\Instala\u00e7\u00e3o \u5b89\u88c5"},
+      {u"\\\\srv\\share\\kavrio.exe", u"\\\\srv\\share"},
+      {u"\\\\srv\\share\\CD\\kavrio.exe", u"\\\\srv\\share\\CD"},
+      {u"\\\\?\\D:\\kavrio.exe", u"\\\\?\\D:\\"},
+      {u"kavrio.exe", nullptr},
+      {u"\\kavrio.exe", nullptr},
+      {u"", nullptr},
   };
   for (const Case& c : cases) {
-    char out[kMaxPath] = "stale";
-    EXPECT_EQ(LaunchFolderFromModuleFileName(c.moduleFileName, out, sizeof out), c.folder != nullptr)
-        << c.moduleFileName;
-    EXPECT_STREQ(out, c.folder != nullptr ? c.folder : "") << c.moduleFileName;
+    char16_t out[kMaxPath] = u"stale";
+    EXPECT_EQ(LaunchFolderFromModuleFileName(c.moduleFileName, out, kMaxPath), c.folder != nullptr)
+        << Utf8(c.moduleFileName);
+    EXPECT_EQ(std::u16string(out), c.folder != nullptr ? c.folder : u"") << Utf8(c.moduleFileName);
   }
 }
 
 TEST(LaunchFolder, FailsEmptyWithoutOverrunWhenTheFolderDoesNotFit) {
   struct Case {
-    const char* moduleFileName;
+    const char16_t* moduleFileName;
     std::size_t size;
     bool fits;
-  } cases[] = {{"D:\\CD\\kavrio.exe", 6, true}, {"D:\\CD\\kavrio.exe", 5, false},
-               {"D:\\kavrio.exe", 4, true},     {"D:\\kavrio.exe", 3, false}};
+  } cases[] = {{u"D:\\CD\\kavrio.exe", 6, true}, {u"D:\\CD\\kavrio.exe", 5, false},
+               {u"D:\\kavrio.exe", 4, true},     {u"D:\\kavrio.exe", 3, false}};
   for (const Case& c : cases) {
-    char out[16];
-    std::memset(out, '#', sizeof out);
+    char16_t out[16];
+    std::fill(std::begin(out), std::end(out), u'#');
     EXPECT_EQ(LaunchFolderFromModuleFileName(c.moduleFileName, out, c.size), c.fits);
     if (!c.fits) {
-      EXPECT_STREQ(out, "");
+      EXPECT_EQ(out[0], u'\0');
     }
-    for (std::size_t i = c.size; i < sizeof out; ++i) ASSERT_EQ(out[i], '#') << c.moduleFileName;
+    for (std::size_t i = c.size; i < 16; ++i) ASSERT_EQ(out[i], u'#') << Utf8(c.moduleFileName);
   }
 }
 
 TEST(JoinInstallerPath, FitsUpToMaxPathAndNeverWritesPastTheBuffer) {
-  const std::size_t suffixLength = std::strlen(kSupportAgentSetupSuffix);
-  const std::string longestFolder(kMaxPath - 1 - suffixLength, 'a');
-  const std::string oneTooLong(kMaxPath - suffixLength, 'a');
+  const std::size_t suffixLength = std::u16string(kSupportAgentSetupSuffix).size();
+  const std::u16string longestFolder = u"D:\\" + std::u16string(kMaxPath - 4 - suffixLength, u'a');
+  const std::u16string oneTooLong = longestFolder + u"a";
   struct Case {
-    const char* folder;
+    const char16_t* folder;
     bool fits;
-  } cases[] = {{"D:\\", true}, {longestFolder.c_str(), true}, {oneTooLong.c_str(), false}};
+  } cases[] = {{u"D:\\", true}, {longestFolder.c_str(), true}, {oneTooLong.c_str(), false}};
   for (const Case& c : cases) {
-    char out[kMaxPath + 8];
-    std::memset(out, '#', sizeof out);
+    char16_t out[kMaxPath + 8];
+    std::fill(std::begin(out), std::end(out), u'#');
     EXPECT_EQ(JoinInstallerPath(c.folder, kSupportAgentSetupSuffix, out, kMaxPath), c.fits);
-    EXPECT_EQ(std::string(out), c.fits ? std::string(c.folder) + kSupportAgentSetupSuffix : "");
-    for (std::size_t i = kMaxPath; i < sizeof out; ++i) ASSERT_EQ(out[i], '#');
+    EXPECT_EQ(std::u16string(out), c.fits ? c.folder + std::u16string(kSupportAgentSetupSuffix) : u"");
+    for (std::size_t i = kMaxPath; i < kMaxPath + 8; ++i) ASSERT_EQ(out[i], u'#');
+  }
+}
+
+// A folder that would be resolved against the current drive or folder never makes a path:
+// "" + "\Setup.exe" would start \Setup.exe of whatever drive is current.
+TEST(JoinInstallerPath, OnlyFromAnAbsoluteFolder) {
+  struct Case {
+    const char16_t* folder;
+    bool absolute;
+  } cases[] = {
+      {u"D:\\", true},       {u"d:\\CD", true},      {u"\\\\srv\\share", true},
+      {u"\\\\?\\D:\\", true}, {u"", false},           {u"\\CD", false},
+      {u"D:", false},        {u"D:CD", false},       {u"\\\\", false},
+      {u"CD", false},        {u"1:\\", false},       {nullptr, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf8(c.folder));
+    EXPECT_EQ(IsAbsoluteFolder(c.folder), c.absolute);
+    char16_t out[kMaxPath] = u"stale";
+    EXPECT_EQ(JoinInstallerPath(c.folder, kHomeSetupSuffix, out, kMaxPath), c.absolute);
+    if (!c.absolute) {
+      EXPECT_EQ(out[0], u'\0');
+    }
   }
 }
 
 // From the module file name to the program that CreateProcess is asked for.
 TEST(CurrentLaunchFolder, GivesEachInstallerItsPathOnTheCd) {
+  const std::u16string tooLong = u"D:\\" + std::u16string(kMaxPath, u'k');
   struct Case {
-    const char* moduleFileName;
-    const char* suffix;
-    const char* started;
+    const char16_t* moduleFileName;
+    const char16_t* suffix;
+    const char16_t* started;  // null: nothing is started
   } cases[] = {
-      {"D:\\kavrio.exe", kHomeSetupSuffix, "D:\\Setup.exe"},
-      {"D:\\CD\\kavrio.exe", kHomeSetupSuffix, "D:\\CD\\Setup.exe"},
-      {"D:\\kavrio.exe", kSupportAgentSetupSuffix,
-       "D:\\Agente Plimox\\Instalador Assistente Kavrio.exe"},
-      {"D:\\kavrio.exe", kBrowserSetupSuffix, "D:\\Internet Explorer 5.5\\ie5setup.exe"},
-      {"\\\\srv\\share\\kavrio.exe", kBrowserSetupSuffix,
-       "\\\\srv\\share\\Internet Explorer 5.5\\ie5setup.exe"},
+      {u"D:\\kavrio.exe", kHomeSetupSuffix, u"D:\\Setup.exe"},
+      {u"D:\\CD\\kavrio.exe", kHomeSetupSuffix, u"D:\\CD\\Setup.exe"},
+      {u"D:\\kavrio.exe", kSupportAgentSetupSuffix,
+       u"D:\\Agente Plimox\\Instalador Assistente Kavrio.exe"},
+      {u"D:\\kavrio.exe", kBrowserSetupSuffix, u"D:\\Internet Explorer 5.5\\ie5setup.exe"},
+      {u"\\\\srv\\share\\kavrio.exe", kBrowserSetupSuffix,
+       u"\\\\srv\\share\\Internet Explorer 5.5\\ie5setup.exe"},
+      {u"C:\\Instala\u00e7\u00e3o \u5b89\u88c5\\kavrio.exe", kHomeSetupSuffix,
+       u"C:\\Instala\u00e7\u00e3o \u5b89\u88c5\\Setup.exe"},
+      // The name does not fit: the folder is unknown, and no \Setup.exe of the current drive
+      // is started in its place.
+      {tooLong.c_str(), kHomeSetupSuffix, nullptr},
+      {u"", kHomeSetupSuffix, nullptr},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(Utf8(c.moduleFileName).substr(0, 40));
     FakeProcess os;
     os.moduleFileName = c.moduleFileName;
-    char folder[kMaxPath];
-    char path[kMaxPath];
-    ASSERT_TRUE(CurrentLaunchFolder(os, folder, sizeof folder)) << c.moduleFileName;
-    ASSERT_TRUE(JoinInstallerPath(folder, c.suffix, path, sizeof path));
-    EXPECT_EQ(RunProgram(os, path, kDoNotWait), 259);
-    ASSERT_EQ(os.creates.size(), 1u);
-    EXPECT_EQ(os.creates[0].applicationName, std::optional<std::string>(c.started));
+    char16_t folder[kMaxPath] = u"stale";
+    EXPECT_EQ(CurrentLaunchFolder(os, folder, kMaxPath), c.started != nullptr);
+    StartInstaller(LaunchContext{os, folder}, c.suffix);
+    ASSERT_EQ(os.creates.size(), c.started ? 1u : 0u);
+    if (c.started) {
+      EXPECT_EQ(os.creates[0].applicationName, std::optional<std::u16string>(c.started));
+    }
   }
 }
 
 TEST(CurrentLaunchFolder, FailsEmptyWhenTheModuleNameIsCutOrMissing) {
   struct Case {
-    std::string moduleFileName;
+    std::u16string moduleFileName;
     bool found;
-  } cases[] = {{"D:\\" + std::string(kMaxPath - 4, 'k'), true},  // 259 characters
-               {"D:\\" + std::string(kMaxPath - 3, 'k'), false},  // cut: no NUL, wrong folder
-               {"", false}};
+  } cases[] = {{u"D:\\" + std::u16string(kMaxPath - 4, u'k'), true},  // 259 characters
+               {u"D:\\" + std::u16string(kMaxPath - 3, u'k'), false},  // cut: no NUL, wrong folder
+               {u"", false}};
   for (const Case& c : cases) {
     FakeProcess os;
     os.moduleFileName = c.moduleFileName;
-    char folder[kMaxPath] = "stale";
-    EXPECT_EQ(CurrentLaunchFolder(os, folder, sizeof folder), c.found) << c.moduleFileName.size();
-    EXPECT_STREQ(folder, c.found ? "D:\\" : "");
+    char16_t folder[kMaxPath] = u"stale";
+    EXPECT_EQ(CurrentLaunchFolder(os, folder, kMaxPath), c.found) << c.moduleFileName.size();
+    EXPECT_EQ(std::u16string(folder), c.found ? u"D:\\" : u"");
   }
 }
 

@@ -18,7 +18,7 @@ using registry_cases::kScratchKey;
 using registry_cases::NameOf;
 using registry_cases::PortCase;
 using registry_cases::StoredValueCase;
-using testing_fakes::FakeRegistry;
+using fakes::FakeRegistry;
 
 class ReaderTest : public testing::Test {
  protected:
@@ -31,6 +31,9 @@ class ReaderTest : public testing::Test {
     registry_.AddKey(kHkeyLocalMachine, kReadOnlyKey, kKeyRead);
     registry_.SetValue(kHkeyLocalMachine, kReadOnlyKey, "Version", kRegSz,
                        registry_cases::kReadOnlyVersion);
+    registry_.AddKey(kHkeyLocalMachine, registry_cases::kQueryOnlyKey, kKeyQueryValue);
+    registry_.SetValue(kHkeyLocalMachine, registry_cases::kQueryOnlyKey, "Version", kRegSz,
+                       registry_cases::kQueryOnlyVersion);
   }
 
   // A key left open, or closed twice, fails the test that did it.

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "../layout_oracle.h"
 #include "fake_process.h"
 #include "fake_registry.h"
+#include "text_for_tests.h"
 #include "windows/bitmap_scaling.h"
 #include "windows/form_layout.h"
 #include "windows/frm_aplicacao.h"
@@ -41,18 +43,35 @@ TEST(FormLayout, FontSizesInPixels) {
   }
 }
 
-struct PixelRow {
-  const char* name;
-  int x, y, width, height;
-};
+// The index of the control called `name` in the table, or the table's size.
+std::size_t ControlIndex(const FormSpec& form, const char* name) {
+  for (std::size_t i = 0; i < form.controlCount; ++i) {
+    if (std::strcmp(form.controls[i].name, name) == 0) return i;
+  }
+  return form.controlCount;
+}
 
-void ExpectWindowPixels(const FormSpec& form, const std::vector<PixelRow>& rows, int dpi = 96,
-                        double scale = 1.0) {
-  for (const PixelRow& row : rows) {
+// The control's rectangle from the window's client origin: the container offsets added up.
+PixelRect InWindow(const FormSpec& form, std::size_t index, int dpi) {
+  PixelRect rect = ControlPixels(form.controls[index], dpi);
+  for (int parent = form.controls[index].container; parent != kNoContainer;
+       parent = form.controls[parent].container) {
+    const PixelRect offset = ControlPixels(form.controls[parent], dpi);
+    rect.left += offset.left;
+    rect.top += offset.top;
+  }
+  return rect;
+}
+
+template <std::size_t N>
+void ExpectWindowPixels(const FormSpec& form, const layout_oracle::DesignedRect (&rows)[N],
+                        int dpi) {
+  const double scale = dpi / 96.0;
+  for (const layout_oracle::DesignedRect& row : rows) {
     SCOPED_TRACE(row.name);
     const std::size_t index = ControlIndex(form, row.name);
     ASSERT_LT(index, form.controlCount);
-    const PixelRect rect = ControlInWindow(form, index, dpi);
+    const PixelRect rect = InWindow(form, index, dpi);
     EXPECT_NEAR(rect.left, row.x * scale, 1);
     EXPECT_NEAR(rect.top, row.y * scale, 1);
     EXPECT_NEAR(rect.width, row.width * scale, 1);
@@ -60,34 +79,12 @@ void ExpectWindowPixels(const FormSpec& form, const std::vector<PixelRow>& rows,
   }
 }
 
-// The layout as the user sees it, in window pixels at 96 dpi. Frame1's bottom edge is the
-// etched line at y = 297 in every window.
-const std::vector<PixelRow> kMenuPixels = {
-    {"Image1", 8, 16, 122, 262},   {"Frame2", 144, 16, 289, 57},   {"Label2", 184, 32, 223, 32},
-    {"cmdHome", 144, 120, 289, 33}, {"cmdBusiness", 144, 168, 289, 33},
-    {"cmdSair", 344, 304, 81, 33},  {"Frame1", -8, -16, 553, 313},
-};
-const std::vector<PixelRow> kPromptPixels = {
-    {"Image1", 8, 16, 122, 262},       {"Frame2", 144, 16, 297, 49},
-    {"Label2", 160, 32, 266, 16},      {"lblTecnico", 144, 104, 297, 57},
-    {"lblTecnico1", 144, 184, 281, 49}, {"cmdSim", 272, 304, 81, 33},
-    {"cmdNão", 352, 304, 81, 33},      {"Frame1", -8, -8, 553, 305},
-};
-const std::vector<PixelRow> kBusinessPixels = {
-    {"Image1", 8, 16, 122, 262},        {"Frame2", 144, 16, 289, 49},
-    {"Label4", 208, 32, 162, 24},       {"lblTecnico", 144, 80, 297, 41},
-    {"lblTecnico1", 144, 128, 281, 57}, {"lblTecnico2", 144, 184, 281, 41},
-    {"lblTecnico3", 144, 240, 281, 17}, {"cmdAvancar", 144, 304, 81, 33},
-    {"cmdSair", 360, 304, 81, 33},      {"Frame1", -8, -16, 553, 313},
-};
-
 TEST(FormLayout, TablesGiveTheDesignedPixelsAt96And144Dpi) {
   for (int dpi : {96, 144}) {
     SCOPED_TRACE(dpi);
-    const double scale = dpi / 96.0;
-    ExpectWindowPixels(kFrmPrincipal, kMenuPixels, dpi, scale);
-    ExpectWindowPixels(kFrmIE, kPromptPixels, dpi, scale);
-    ExpectWindowPixels(kFrmAplicacao, kBusinessPixels, dpi, scale);
+    ExpectWindowPixels(kFrmPrincipal, layout_oracle::kMenu, dpi);
+    ExpectWindowPixels(kFrmIE, layout_oracle::kPrompt, dpi);
+    ExpectWindowPixels(kFrmAplicacao, layout_oracle::kBusiness, dpi);
   }
   EXPECT_EQ(TwipsToPixels(kFrmPrincipal.clientHeight, 96), 344);
   EXPECT_EQ(TwipsToPixels(kFrmIE.clientHeight, 96), 342);
@@ -151,7 +148,7 @@ class RecordingWindows final : public WindowSystem {
  public:
   std::vector<std::string> log;
   std::string warningText;
-  const test::FakeProcess* process = nullptr;
+  const fakes::FakeProcess* process = nullptr;
   std::size_t startsBeforeWarning = 0;
   // Performed while a modal form is shown (what the user does there).
   void (*whileModal)(Form&) = nullptr;
@@ -178,13 +175,13 @@ class Windows : public ::testing::Test {
   // The programs started, by command line.
   std::vector<std::string> Started() {
     std::vector<std::string> started;
-    for (const auto& call : process.creates) started.push_back(call.commandLine);
+    for (const auto& call : process.creates) started.push_back(Utf8(call.commandLine));
     return started;
   }
 
   RecordingWindows windows;
-  test::FakeProcess process;
-  LaunchContext launch{process, "D:\\"};
+  fakes::FakeProcess process;
+  LaunchContext launch{process, u"D:\\"};
   FrmIE prompt{windows, launch};
   FrmAplicacao business{windows, launch};
   FrmPrincipal menu{windows, launch, prompt, business};
@@ -240,46 +237,63 @@ TEST_F(Windows, SimStartsTheBrowserSetupOnlyAfterTheRestartWarning) {
 }
 
 TEST_F(Windows, LaunchFolderBelowTheRootIsUsedAsItIs) {
-  const LaunchContext inFolder{process, "D:\\CD Kavrio"};
+  const LaunchContext inFolder{process, u"D:\\CD Kavrio"};
   FrmPrincipal menuInFolder{windows, inFolder, prompt, business};
   menuInFolder.OnPress(Index(menuInFolder, "cmdHome"));
   EXPECT_EQ(Started(), (std::vector<std::string>{"\"D:\\CD Kavrio\\Setup.exe\""}));
 }
 
+// The launch folder could not be known: every road ends as with a missing installer.
+TEST_F(Windows, UnknownLaunchFolderStartsNothingAndEndsAsUsual) {
+  const LaunchContext unknown{process, u""};
+  FrmIE promptWithout{windows, unknown};
+  FrmAplicacao businessWithout{windows, unknown};
+  FrmPrincipal menuWithout{windows, unknown, promptWithout, businessWithout};
+  menuWithout.OnPress(Index(menuWithout, "cmdHome"));
+  promptWithout.OnPress(Index(promptWithout, "cmdSim"));
+  businessWithout.OnPress(Index(businessWithout, "cmdAvancar"));
+  EXPECT_TRUE(process.creates.empty());
+  EXPECT_EQ(windows.log, (Log{"hide frmprincipal", "end", "information frmIE Kavrio", "hide frmIE",
+                              "unload frmIE", "end", "hide frmAplicacao", "end"}));
+}
+
 TEST_F(Windows, LoadStepShowsThePromptInPlaceOfTheMenuOrLetsTheMenuThrough) {
+  const Log kPrompted = {"unload frmprincipal", "modal frmIE"};
   struct Case {
     const char* version;  // nullptr: no key at all
+    BrowserRoad road;
     Log log;
   } cases[] = {
-      {"6.0.2800.1106", {}},
-      {"5.50.4134.0100", {}},
-      {"5.00.2920.0000", {"unload frmprincipal", "modal frmIE"}},
-      {"4.0", {"unload frmprincipal", "modal frmIE"}},
-      {nullptr, {"unload frmprincipal", "modal frmIE"}},
+      {"6.0.2800.1106", BrowserRoad::Menu, {}},
+      {"5.50.4134.0100", BrowserRoad::Menu, {}},
+      {"5.00.2920.0000", BrowserRoad::Prompt, kPrompted},
+      {"4.0", BrowserRoad::Prompt, kPrompted},
+      {nullptr, BrowserRoad::Prompt, kPrompted},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.version ? c.version : "no key");
-    testing_fakes::FakeRegistry registry;
+    fakes::FakeRegistry registry;
     if (c.version) {
       registry.SetValue(kHkeyLocalMachine, "Software\\Microsoft\\Internet Explorer", "Version",
                         registry_codes::kRegSz, std::string(c.version) + '\0');
     }
     windows.log.clear();
-    RaisedError raised{};
-    EXPECT_TRUE(menu.Load(registry, &raised));
+    const OrRaised<BrowserRoad> road = menu.Load(registry);
+    EXPECT_FALSE(road.raised.has_value());
+    EXPECT_EQ(road.value, c.road);
     EXPECT_EQ(windows.log, c.log);
     EXPECT_EQ(registry.OpenHandles(), 0);
   }
 }
 
 TEST_F(Windows, LoadStepHandsOnARaisedRegistryError) {
-  testing_fakes::FakeRegistry registry;
+  fakes::FakeRegistry registry;
   registry.SetValue(kHkeyLocalMachine, "Software\\Microsoft\\Internet Explorer", "Version",
                     registry_codes::kRegBinary, std::string("\x00\x01\x00\x00", 4));
-  RaisedError raised{};
-  EXPECT_FALSE(menu.Load(registry, &raised));
-  EXPECT_EQ(raised.number, 11002);
-  EXPECT_STREQ(raised.description, "GetValue");
+  const OrRaised<BrowserRoad> road = menu.Load(registry);
+  ASSERT_TRUE(road.raised.has_value());
+  EXPECT_EQ(road.raised->number, 11002);
+  EXPECT_STREQ(road.raised->description, "GetValue");
   EXPECT_TRUE(windows.log.empty()) << "no window is shown for the error";
 }
 

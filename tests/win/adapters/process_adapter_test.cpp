@@ -1,6 +1,9 @@
 // RunProgram and Win32Process against the real Win32 API, starting the stub
 // installer that sits beside this exe. The stub appends "<path>\t<command
-// line>\t<working folder>" to the file named by KAVRIO_STUB_RECORD.
+// line>\t<working folder>" (UTF-8) to the file named by KAVRIO_STUB_RECORD.
+//
+// The same tests run a second time with Wine reporting Windows 98 to this exe: the
+// adapter then takes its ANSI branch.
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -8,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -17,13 +19,6 @@
 #include "launch/funcoes.h"
 #include "launch/launch_folder.h"
 #include "launch/win32_process.h"
-
-// The port's methods, not <windows.h>'s A/W macros (this file calls the A forms by name).
-#undef CreateProcess
-#undef ShellExecuteEx
-#undef GetFileAttributes
-#undef GetWindowsDirectory
-#undef GetModuleFileName
 
 namespace kavrio {
 namespace {
@@ -34,38 +29,49 @@ struct Record {
   std::string workingFolder;
 };
 
-std::string ExeFolder() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, length);
-  return folder.substr(0, folder.rfind('\\'));
-}
+const char16_t* U(const std::wstring& text) { return reinterpret_cast<const char16_t*>(text.c_str()); }
 
-std::string AnsiToUtf8(const std::string& ansi) {
-  wchar_t wide[2 * MAX_PATH];
-  const int wideLength = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, 2 * MAX_PATH);
+std::string Utf8(const std::wstring& wide) {
   char utf8[4 * MAX_PATH];
-  WideCharToMultiByte(CP_UTF8, 0, wide, wideLength, utf8, sizeof utf8, nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
   return utf8;
 }
 
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+// The ANSI branch of Windows 95 to ME.
+bool AsWindows9x() { return (GetVersion() & 0x80000000u) != 0; }
+
+// True when the ANSI code page has every character of `text`.
+bool HasAnsiForm(const std::wstring& text) {
+  BOOL lossy = FALSE;
+  char ansi[2 * MAX_PATH];
+  return WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy) > 0 &&
+         !lossy;
+}
+
+std::wstring ExeFolder() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, length);
+  return folder.substr(0, folder.rfind(L'\\'));
+}
+
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
   if (find != INVALID_HANDLE_VALUE) {
     do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
       if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(path);
       } else {
-        DeleteFileA(path.c_str());
+        DeleteFileW(path.c_str());
       }
-    } while (FindNextFileA(find, &entry));
+    } while (FindNextFileW(find, &entry));
     FindClose(find);
   }
-  RemoveDirectoryA(folder.c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 // Waits for every running process whose file is called `name`.
@@ -130,38 +136,47 @@ DWORD HandleCount() {
 class ProcessAdapter : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH];
-    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
-    scratch_ = std::string(temp) + "kavrio-launch-" + std::to_string(GetCurrentProcessId());
+    wchar_t temp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    scratch_ = std::wstring(temp) + L"kavrio-launch-" + std::to_wstring(GetCurrentProcessId());
     RemoveTree(scratch_);
-    ASSERT_TRUE(CreateDirectoryA(scratch_.c_str(), nullptr));
-    record_ = scratch_ + "\\record.txt";
-    SetEnvironmentVariableA("KAVRIO_STUB_RECORD", record_.c_str());
-    SetEnvironmentVariableA("KAVRIO_STUB_SLEEP_MS", nullptr);
-    SetEnvironmentVariableA("KAVRIO_STUB_EXIT_CODE", nullptr);
+    ASSERT_TRUE(CreateDirectoryW(scratch_.c_str(), nullptr));
+    record_ = scratch_ + L"\\record.txt";
+    SetEnvironmentVariableW(L"KAVRIO_STUB_RECORD", record_.c_str());
+    SetEnvironmentVariableW(L"KAVRIO_STUB_SLEEP_MS", nullptr);
+    SetEnvironmentVariableW(L"KAVRIO_STUB_EXIT_CODE", nullptr);
   }
   void TearDown() override {
-    SetEnvironmentVariableA("KAVRIO_STUB_RECORD", nullptr);
+    SetEnvironmentVariableW(L"KAVRIO_STUB_RECORD", nullptr);
     RemoveTree(scratch_);
   }
 
   // Copies the stub to scratch\relative (folders made as needed).
-  std::string Plant(const std::string& relative) {
-    const std::string path = scratch_ + "\\" + relative;
-    for (std::size_t at = path.find('\\', scratch_.size() + 1); at != std::string::npos;
-         at = path.find('\\', at + 1)) {
-      CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  std::wstring Plant(const std::wstring& relative) {
+    const std::wstring path = scratch_ + L"\\" + relative;
+    for (std::size_t at = path.find(L'\\', scratch_.size() + 1); at != std::wstring::npos;
+         at = path.find(L'\\', at + 1)) {
+      CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
     }
-    EXPECT_TRUE(CopyFileA((ExeFolder() + "\\stub_installer.exe").c_str(), path.c_str(), FALSE))
-        << path;
+    EXPECT_TRUE(CopyFileW((ExeFolder() + L"\\stub_installer.exe").c_str(), path.c_str(), FALSE))
+        << Utf8(path);
     return path;
   }
 
   std::vector<Record> Records() const {
-    std::ifstream file(record_, std::ios::binary);
+    std::string bytes;
+    HANDLE file = CreateFileW(record_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      char chunk[4096];
+      DWORD got = 0;
+      while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+      CloseHandle(file);
+    }
+    std::istringstream lines(bytes);
     std::vector<Record> records;
     std::string line;
-    while (std::getline(file, line)) {
+    while (std::getline(lines, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       std::istringstream fields(line);
       Record record;
@@ -179,33 +194,38 @@ class ProcessAdapter : public ::testing::Test {
   }
 
   Win32Process os_;
-  std::string scratch_;
-  std::string record_;
+  std::wstring scratch_;
+  std::wstring record_;
 };
 
 TEST_F(ProcessAdapter, StartsAPathWithSpacesNeverTheDecoysAtItsSpacePrefixes) {
   struct Case {
-    std::string program;
-    std::vector<std::string> decoys;
+    std::wstring program;
+    std::vector<std::wstring> decoys;
   } cases[] = {
-      {"Agente Plimox\\Instalador Assistente Kavrio.exe",
-       {"Agente.exe", "Agente Plimox\\Instalador.exe"}},
-      {"CD Kavrio\\Setup.exe", {"CD.exe"}},
-      {"Instala\xE7\xE3o Kavrio\\Setup.exe", {"Instala\xE7\xE3o.exe"}},  // ANSI (Windows-1252)
+      {L"Agente Plimox\\Instalador Assistente Kavrio.exe",
+       {L"Agente.exe", L"Agente Plimox\\Instalador.exe"}},
+      {L"CD Kavrio\\Setup.exe", {L"CD.exe"}},
+      {L"Instala\u00e7\u00e3o Kavrio\\Setup.exe", {L"Instala\u00e7\u00e3o.exe"}},
+      // Letters of no one code page: on the NT line they start whatever the code page is.
+      {L"Instala\u00e7\u00e3o \u5b89\u88c5\\Setup.exe", {L"Instala\u00e7\u00e3o.exe"}},
   };
-  SetEnvironmentVariableA("KAVRIO_STUB_EXIT_CODE", "42");
+  SetEnvironmentVariableW(L"KAVRIO_STUB_EXIT_CODE", L"42");
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.program);
-    if (c.program.find('\xE7') != std::string::npos && GetACP() != 1252) continue;
-    DeleteFileA(record_.c_str());
-    const std::string program = Plant(c.program);
-    for (const std::string& decoy : c.decoys) Plant(decoy);
+    SCOPED_TRACE(Utf8(c.program));
+    DeleteFileW(record_.c_str());
+    const std::wstring program = Plant(c.program);
+    for (const std::wstring& decoy : c.decoys) Plant(decoy);
 
-    EXPECT_EQ(RunProgram(os_, program.c_str(), 0), 42);
+    // Windows 95 to ME name files in their ANSI code page only: a path outside it starts
+    // nothing rather than another file.
+    const bool startable = !AsWindows9x() || HasAnsiForm(program);
+    EXPECT_EQ(RunProgram(os_, U(program), 0), startable ? 42 : -1);
     const std::vector<Record> records = Records();
-    ASSERT_EQ(records.size(), 1u) << "only the program itself runs";
-    EXPECT_EQ(records[0].path, AnsiToUtf8(program));
-    EXPECT_EQ(records[0].commandLine, AnsiToUtf8("\"" + program + "\""));
+    ASSERT_EQ(records.size(), startable ? 1u : 0u) << "only the program itself runs";
+    if (!startable) continue;
+    EXPECT_EQ(records[0].path, Utf8(program));
+    EXPECT_EQ(records[0].commandLine, Utf8(L"\"" + program + L"\""));
     EXPECT_EQ(records[0].workingFolder, "C:\\");
   }
 }
@@ -213,89 +233,92 @@ TEST_F(ProcessAdapter, StartsAPathWithSpacesNeverTheDecoysAtItsSpacePrefixes) {
 // Proves that the decoy above is a real trap: the system's own splitting of
 // an unquoted command line starts it.
 TEST_F(ProcessAdapter, AnUnquotedCommandLineWouldStartTheDecoy) {
-  const std::string program = Plant("Agente Plimox\\Instalador Assistente Kavrio.exe");
-  const std::string decoy = Plant("Agente.exe");
-  std::string commandLine = program;
-  STARTUPINFOA startup{};
+  const std::wstring program = Plant(L"Agente Plimox\\Instalador Assistente Kavrio.exe");
+  const std::wstring decoy = Plant(L"Agente.exe");
+  std::wstring commandLine = program;
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE,
-                             NORMAL_PRIORITY_CLASS, nullptr, "C:\\", &startup, &info));
+  ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE,
+                             NORMAL_PRIORITY_CLASS, nullptr, L"C:\\", &startup, &info));
   WaitForSingleObject(info.hProcess, 20000);
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
   const std::vector<Record> records = Records();
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].path, decoy);
+  EXPECT_EQ(records[0].path, Utf8(decoy));
 }
 
 TEST_F(ProcessAdapter, WaitModeOneReturnsStillActiveWhileTheStubRuns) {
-  const std::string program = Plant("Still Running\\StillRunning.exe");
-  SetEnvironmentVariableA("KAVRIO_STUB_SLEEP_MS", "3000");
-  SetEnvironmentVariableA("KAVRIO_STUB_EXIT_CODE", "42");
+  const std::wstring program = Plant(L"Still Running\\StillRunning.exe");
+  SetEnvironmentVariableW(L"KAVRIO_STUB_SLEEP_MS", L"3000");
+  SetEnvironmentVariableW(L"KAVRIO_STUB_EXIT_CODE", L"42");
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(RunProgram(os_, program.c_str(), kDoNotWait), 259);
+  EXPECT_EQ(RunProgram(os_, U(program), kDoNotWait), 259);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
   const std::vector<Record> records = AwaitRecords(1);
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].path, program);
+  EXPECT_EQ(records[0].path, Utf8(program));
   WaitForProcessesNamed("StillRunning.exe");
 }
 
 TEST_F(ProcessAdapter, OtherWaitModesReturnTheStubsExitCode) {
   struct Case {
     std::int16_t waitMode;
-    const char* exitCode;
+    const wchar_t* exitCode;
     std::int32_t result;
-  } cases[] = {{0, "42", 42}, {2, "7", 7}, {-1, "0", 0}, {32767, "-5", -5}};
-  const std::string program = Plant("Setup.exe");
-  SetEnvironmentVariableA("KAVRIO_STUB_SLEEP_MS", "300");  // ends after the wait began
+  } cases[] = {{0, L"42", 42}, {2, L"7", 7}, {-1, L"0", 0}, {32767, L"-5", -5}};
+  const std::wstring program = Plant(L"Setup.exe");
+  SetEnvironmentVariableW(L"KAVRIO_STUB_SLEEP_MS", L"300");  // ends after the wait began
   for (const Case& c : cases) {
     SCOPED_TRACE(c.waitMode);
-    SetEnvironmentVariableA("KAVRIO_STUB_EXIT_CODE", c.exitCode);
-    EXPECT_EQ(RunProgram(os_, program.c_str(), c.waitMode), c.result);
+    SetEnvironmentVariableW(L"KAVRIO_STUB_EXIT_CODE", c.exitCode);
+    EXPECT_EQ(RunProgram(os_, U(program), c.waitMode), c.result);
   }
   EXPECT_EQ(Records().size(), 4u);
 }
 
 TEST_F(ProcessAdapter, AProgramThatCannotStartReturnsMinusOne) {
-  const std::string text = scratch_ + "\\Text.exe";
-  std::ofstream(text) << "not a program";
+  const std::wstring text = scratch_ + L"\\Text.exe";
+  HANDLE textFile = CreateFileW(text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(textFile, "not a program", 13, &written, nullptr);
+  CloseHandle(textFile);
   struct Case {
-    std::string path;
+    std::wstring path;
     std::int16_t waitMode;
-  } cases[] = {{scratch_ + "\\Missing.exe", kDoNotWait},
-               {scratch_ + "\\No Folder\\Setup.exe", 0},
-               {"Z:\\nowhere\\kavrio-missing\\Setup.exe", 0},
+  } cases[] = {{scratch_ + L"\\Missing.exe", kDoNotWait},
+               {scratch_ + L"\\No Folder\\Setup.exe", 0},
+               {L"Z:\\nowhere\\kavrio-missing\\Setup.exe", 0},
                {scratch_, kDoNotWait},  // a folder
                {text, 0}};
   for (const Case& c : cases) {
-    EXPECT_EQ(RunProgram(os_, c.path.c_str(), c.waitMode), -1) << c.path;
+    EXPECT_EQ(RunProgram(os_, U(c.path), c.waitMode), -1) << Utf8(c.path);
   }
   EXPECT_TRUE(Records().empty());
 }
 
 TEST_F(ProcessAdapter, LeavesNoHandleOpenAfterManyCalls) {
-  const std::string missing = scratch_ + "\\Missing.exe";
-  const std::string program = Plant("Setup.exe");
-  RunProgram(os_, missing.c_str(), kDoNotWait);  // first-use allocations happen here
-  EXPECT_EQ(RunProgram(os_, program.c_str(), 0), 0);
+  const std::wstring missing = scratch_ + L"\\Missing.exe";
+  const std::wstring program = Plant(L"Setup.exe");
+  RunProgram(os_, U(missing), kDoNotWait);  // first-use allocations happen here
+  EXPECT_EQ(RunProgram(os_, U(program), 0), 0);
   const DWORD before = HandleCount();
-  for (int i = 0; i < 1000; ++i) ASSERT_EQ(RunProgram(os_, missing.c_str(), kDoNotWait), -1);
-  for (int i = 0; i < 20; ++i) ASSERT_EQ(RunProgram(os_, program.c_str(), 0), 0);
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(RunProgram(os_, U(missing), kDoNotWait), -1);
+  for (int i = 0; i < 20; ++i) ASSERT_EQ(RunProgram(os_, U(program), 0), 0);
   EXPECT_EQ(HandleCount(), before);
   EXPECT_EQ(Records().size(), 21u);
 }
 
-// The second road after ERROR_ELEVATION_REQUIRED, on the real shell. No
-// prompt appears here: the stub asks for no elevation.
+// The second road after ERROR_ELEVATION_REQUIRED, on the real shell (loaded from the system
+// folder on first use). No prompt appears here: the stub asks for no elevation.
 TEST_F(ProcessAdapter, ShellExecuteExStartsTheSameFileInTheGivenFolder) {
-  const std::string program = Plant("Agente Plimox\\Instalador Assistente Kavrio.exe");
-  Plant("Agente.exe");
-  SetEnvironmentVariableA("KAVRIO_STUB_EXIT_CODE", "42");
+  const std::wstring program = Plant(L"Agente Plimox\\Instalador Assistente Kavrio.exe");
+  Plant(L"Agente.exe");
+  SetEnvironmentVariableW(L"KAVRIO_STUB_EXIT_CODE", L"42");
   OsHandle process = 0;
   std::uint32_t error = 0;
-  ASSERT_TRUE(os_.ShellExecuteEx(program.c_str(), "C:\\", &process, &error)) << error;
+  ASSERT_TRUE(os_.ShellExecuteExW(U(program), u"C:\\", &process, &error)) << error;
   ASSERT_NE(process, 0u);
   EXPECT_EQ(os_.WaitForSingleObject(process, kInfinite), kWaitObject0);
   std::uint32_t exitCode = 0;
@@ -304,57 +327,57 @@ TEST_F(ProcessAdapter, ShellExecuteExStartsTheSameFileInTheGivenFolder) {
   EXPECT_TRUE(os_.CloseHandle(process));
   const std::vector<Record> records = Records();
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].path, program);
+  EXPECT_EQ(records[0].path, Utf8(program));
   EXPECT_EQ(records[0].workingFolder, "C:\\");
 
-  const std::string missing = scratch_ + "\\Missing.exe";
-  EXPECT_FALSE(os_.ShellExecuteEx(missing.c_str(), "C:\\", &process, &error));
+  const std::wstring missing = scratch_ + L"\\Missing.exe";
+  EXPECT_FALSE(os_.ShellExecuteExW(U(missing), u"C:\\", &process, &error));
   EXPECT_EQ(process, 0u);
   EXPECT_EQ(error, kErrorFileNotFound);
 }
 
 // The same answers that the host fake gives.
 TEST_F(ProcessAdapter, QueriesAnswerAsTheFakeDoes) {
-  const std::string file = Plant("Setup.exe");
-  EXPECT_NE(os_.GetFileAttributes("C:\\") & kFileAttributeDirectory, 0u);
-  EXPECT_NE(os_.GetFileAttributes("C:\\"), kInvalidFileAttributes);
-  EXPECT_EQ(os_.GetFileAttributes(file.c_str()) & kFileAttributeDirectory, 0u);
-  EXPECT_EQ(os_.GetFileAttributes((scratch_ + "\\Missing").c_str()), kInvalidFileAttributes);
+  const std::wstring file = Plant(L"Setup.exe");
+  EXPECT_NE(os_.GetFileAttributesW(u"C:\\") & kFileAttributeDirectory, 0u);
+  EXPECT_NE(os_.GetFileAttributesW(u"C:\\"), kInvalidFileAttributes);
+  EXPECT_EQ(os_.GetFileAttributesW(U(file)) & kFileAttributeDirectory, 0u);
+  EXPECT_EQ(os_.GetFileAttributesW(U(scratch_ + L"\\Missing")), kInvalidFileAttributes);
 
-  char buffer[MAX_PATH];
-  const std::uint32_t windowsLength = os_.GetWindowsDirectory(buffer, MAX_PATH);
+  char16_t buffer[MAX_PATH];
+  const std::uint32_t windowsLength = os_.GetWindowsDirectoryW(buffer, MAX_PATH);
   ASSERT_GT(windowsLength, 2u);
-  EXPECT_EQ(std::string(buffer).substr(1, 2), ":\\");
-  EXPECT_EQ(os_.GetWindowsDirectory(buffer, 2), windowsLength + 1) << "too small: size needed";
+  EXPECT_EQ(std::u16string(buffer).substr(1, 2), u":\\");
+  EXPECT_EQ(os_.GetWindowsDirectoryW(buffer, 2), windowsLength + 1) << "too small: size needed";
 
-  const std::uint32_t moduleLength = os_.GetModuleFileName(buffer, MAX_PATH);
-  EXPECT_EQ(moduleLength, std::string(buffer).size());
-  EXPECT_EQ(os_.GetModuleFileName(buffer, 4), 4u) << "too small: the size given";
+  const std::uint32_t moduleLength = os_.GetModuleFileNameW(buffer, MAX_PATH);
+  EXPECT_EQ(moduleLength, std::u16string(buffer).size());
+  EXPECT_EQ(os_.GetModuleFileNameW(buffer, 4), 4u) << "too small: the size given";
 
-  char folder[kMaxPath];
-  ASSERT_TRUE(CurrentLaunchFolder(os_, folder, sizeof folder));
-  EXPECT_EQ(std::string(folder), ExeFolder());
+  char16_t folder[kMaxPath];
+  ASSERT_TRUE(CurrentLaunchFolder(os_, folder, kMaxPath));
+  EXPECT_EQ(std::u16string(folder), std::u16string(U(ExeFolder())));
 }
 
 // A launch folder at a drive root, as on the CD: "C:\" + "\Setup.exe". (Wine's
 // DefineDosDevice accepts a new drive letter, but its file names never reach it.)
 TEST_F(ProcessAdapter, StartsTheInstallerAtTheRootOfADrive) {
-  const std::string atRoot = "C:\\Setup.exe";
-  if (!CopyFileA((ExeFolder() + "\\stub_installer.exe").c_str(), atRoot.c_str(), TRUE)) {
-    GTEST_SKIP() << atRoot << " exists already and is not ours";
+  const std::wstring atRoot = L"C:\\Setup.exe";
+  if (!CopyFileW((ExeFolder() + L"\\stub_installer.exe").c_str(), atRoot.c_str(), TRUE)) {
+    GTEST_SKIP() << "C:\\Setup.exe exists already and is not ours";
   }
-  char folder[kMaxPath];
-  char path[kMaxPath];
-  ASSERT_TRUE(LaunchFolderFromModuleFileName("C:\\kavrio.exe", folder, sizeof folder));
-  ASSERT_TRUE(JoinInstallerPath(folder, kHomeSetupSuffix, path, sizeof path));
-  ASSERT_STREQ(path, "C:\\\\Setup.exe");
+  char16_t folder[kMaxPath];
+  char16_t path[kMaxPath];
+  ASSERT_TRUE(LaunchFolderFromModuleFileName(u"C:\\kavrio.exe", folder, kMaxPath));
+  ASSERT_TRUE(JoinInstallerPath(folder, kHomeSetupSuffix, path, kMaxPath));
+  ASSERT_EQ(std::u16string(path), u"C:\\\\Setup.exe");
   const std::int32_t result = RunProgram(os_, path, 0);
-  DeleteFileA(atRoot.c_str());
+  DeleteFileW(atRoot.c_str());
   EXPECT_EQ(result, 0);
   const std::vector<Record> records = Records();
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].path, atRoot);
-  EXPECT_EQ(records[0].commandLine, "\"" + atRoot + "\"");
+  EXPECT_EQ(records[0].path, Utf8(atRoot));
+  EXPECT_EQ(records[0].commandLine, Utf8(L"\"" + atRoot + L"\""));
 }
 
 }  // namespace

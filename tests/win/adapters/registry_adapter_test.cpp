@@ -57,10 +57,12 @@ void StoreValue(HKEY key, const char* name, DWORD type, std::string_view bytes) 
 }
 
 void DeleteScratchKeys() {
-  HKEY readOnly = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kReadOnlyKey, 0, WRITE_DAC, &readOnly) == ERROR_SUCCESS) {
-    SetDaclForEveryone(readOnly, KEY_ALL_ACCESS);
-    RegCloseKey(readOnly);
+  for (const char* restricted : {kReadOnlyKey, registry_cases::kQueryOnlyKey}) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, restricted, 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
+      SetDaclForEveryone(key, KEY_ALL_ACCESS);
+      RegCloseKey(key);
+    }
   }
   const LONG status = RegDeleteTreeA(HKEY_LOCAL_MACHINE, kScratchKey);
   EXPECT_TRUE(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) << status;
@@ -86,6 +88,13 @@ class ScratchKeys final : public testing::Environment {
     StoreValue(readOnly, "Version", REG_SZ, registry_cases::kReadOnlyVersion);
     SetDaclForEveryone(readOnly, KEY_READ);
     RegCloseKey(readOnly);
+    HKEY queryOnly = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(scratch, "QueryOnly", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &queryOnly, nullptr),
+              ERROR_SUCCESS);
+    StoreValue(queryOnly, "Version", REG_SZ, registry_cases::kQueryOnlyVersion);
+    SetDaclForEveryone(queryOnly, KEY_QUERY_VALUE);
+    RegCloseKey(queryOnly);
     RegCloseKey(scratch);
   }
   void TearDown() override {
@@ -235,8 +244,9 @@ TEST(RegistryBrowserCheck, InstalledBrowserGivesTheMenu) {
   ASSERT_EQ(version.value.Kind(), ValueKind::Text);
   ASSERT_FALSE(version.value.AsText().empty());
   CountingPrompt prompt;
-  RaisedError raised{0, nullptr, nullptr};
-  EXPECT_TRUE(CheckBrowser(registry, prompt, &raised));
+  const OrRaised<BrowserRoad> road = CheckBrowser(registry, prompt);
+  EXPECT_FALSE(road.raised.has_value());
+  EXPECT_EQ(road.value, BrowserRoad::Menu);
   EXPECT_EQ(prompt.prompts, 0) << "version " << std::string(version.value.AsText());
 }
 

@@ -1,0 +1,31 @@
+#include "win32/dll_search.h"
+
+#include "win32/run_time_calls.h"
+
+namespace kavrio {
+
+void ConfineDllSearch() {
+  const RunTimeCalls& calls = Calls();
+  if (calls.SetDefaultDllDirectories &&
+      calls.SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    return;
+  }
+  if (calls.SetDllDirectoryA) calls.SetDllDirectoryA("");
+}
+
+HMODULE LoadSystemDll(const char* name) {
+  char path[MAX_PATH];
+  const UINT folderLength = GetSystemDirectoryA(path, MAX_PATH);
+  const int nameLength = lstrlenA(name);
+  if (folderLength == 0 || folderLength + 1 + nameLength >= MAX_PATH) return nullptr;
+  path[folderLength] = '\\';
+  lstrcpynA(path + folderLength + 1, name, MAX_PATH - folderLength - 1);
+  return LoadLibraryA(path);
+}
+
+HMODULE LoadCommonControlsDll() {
+  if (Calls().ActivateActCtx) return LoadLibraryA("comctl32.dll");
+  return LoadSystemDll("comctl32.dll");
+}
+
+}  // namespace kavrio

@@ -1,0 +1,24 @@
+// Where the launcher's DLLs come from. A CD copied to a writable folder (Downloads, a network
+// share) may carry a planted DLL beside kavrio.exe: the search keeps to the system folder.
+#pragma once
+
+#include <windows.h>
+
+namespace kavrio {
+
+// First thing at entry. Where this Windows can say so, DLLs are searched for in the system
+// folder only (SetDefaultDllDirectories: Windows 8, and Vista and 7 with KB2533623);
+// otherwise the current folder leaves the search (SetDllDirectoryA(""): XP SP1 on). Windows
+// 95 to ME have no privilege boundary to defend, and get nothing.
+void ConfineDllSearch();
+
+// LoadLibrary of the system folder's own copy of `name`, by its full path.
+HMODULE LoadSystemDll(const char* name);
+
+// The common controls. The manifest asks for version 6, which side-by-side redirection finds
+// from the bare name before any folder is searched; a full path would bypass it and load
+// version 5. So the name is used where that redirection exists (XP on), and where the
+// search is confined as well; the full path where neither is there (98, ME, 2000).
+HMODULE LoadCommonControlsDll();
+
+}  // namespace kavrio
