@@ -198,6 +198,13 @@ class ProcessAdapter : public ::testing::Test {
   std::wstring record_;
 };
 
+// The run meant to take the ANSI branch does take it (Wine reports Windows 98 to this exe).
+TEST(ProcessAdapterBranch, IsTheOneThisRunIsFor) {
+  char expected[8] = "";
+  GetEnvironmentVariableA("KAVRIO_EXPECT_WINDOWS_98", expected, sizeof expected);
+  EXPECT_EQ(AsWindows9x(), expected[0] == '1');
+}
+
 TEST_F(ProcessAdapter, StartsAPathWithSpacesNeverTheDecoysAtItsSpacePrefixes) {
   struct Case {
     std::wstring program;

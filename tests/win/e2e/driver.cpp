@@ -9,6 +9,7 @@ namespace {
 
 const wchar_t kRecordFolder[] = L"C:\\kavrio-e2e";
 const wchar_t kRecordFile[] = L"C:\\kavrio-e2e\\starts.txt";
+const wchar_t kPlantedFile[] = L"C:\\kavrio-e2e\\planted.txt";
 const wchar_t kBrowserKey[] = L"Software\\Microsoft\\Internet Explorer";
 
 std::wstring ExeFolder() {
@@ -73,6 +74,37 @@ std::wstring ScreenshotFolder() {
   return folder;
 }
 
+// The UTF-8 lines of a record file, each split at its tabs into `fields` texts (lines with
+// fewer are skipped).
+std::vector<std::vector<std::wstring>> RecordLines(const wchar_t* path, std::size_t fields) {
+  std::vector<std::vector<std::wstring>> lines;
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return lines;
+  std::string bytes;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+
+  std::istringstream text(bytes);
+  std::string line;
+  while (std::getline(text, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::wstring> split;
+    std::size_t start = 0;
+    while (split.size() + 1 < fields) {
+      const std::size_t tab = line.find('\t', start);
+      if (tab == std::string::npos) break;
+      split.push_back(FromUtf8(line.substr(start, tab - start)));
+      start = tab + 1;
+    }
+    split.push_back(FromUtf8(line.substr(start)));
+    if (split.size() == fields) lines.push_back(split);
+  }
+  return lines;
+}
+
 }  // namespace
 
 // ---- The CD and the registry -------------------------------------------------------------
@@ -80,6 +112,11 @@ std::wstring ScreenshotFolder() {
 void PlantStub(const std::wstring& path) { CopyInto(ExeFolder() + L"\\stub_installer.exe", path); }
 
 void CopyLauncherTo(const std::wstring& path) { CopyInto(ExeFolder() + L"\\kavrio.exe", path); }
+
+void RemoveFolder(const std::wstring& folder) {
+  DeleteTree(folder);
+  RemoveDirectoryW(folder.c_str());
+}
 
 void LayOutCd() {
   DeleteTree(L"D:");
@@ -155,17 +192,99 @@ bool Launcher::WaitForExit(DWORD milliseconds) {
 
 bool Launcher::Running() { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
 
-void StartLauncher(Launcher& launcher, const std::wstring& exe) {
+DWORD Launcher::ExitCode() {
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process.hProcess, &code);
+  return code;
+}
+
+void StartLauncher(Launcher& launcher, const LaunchOptions& options) {
   CreateDirectoryW(kRecordFolder, nullptr);
   SetEnvironmentVariableW(L"KAVRIO_STUB_RECORD", kRecordFile);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
-  std::wstring commandLine = L"\"" + exe + L"\"";
-  const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\') + 1);
-  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.c_str(), &startup, &launcher.process)) {
-    std::fprintf(stderr, "could not start %ls: %lu\n", exe.c_str(), GetLastError());
+  std::wstring commandLine = L"\"" + options.exe + L"\"";
+  const std::wstring folder = !options.workingFolder.empty()
+                                  ? options.workingFolder
+                                  : options.exe.substr(0, options.exe.find_last_of(L'\\') + 1);
+  if (!CreateProcessW(options.exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, folder.c_str(), &startup, &launcher.process)) {
+    std::fprintf(stderr, "could not start %ls: %lu\n", options.exe.c_str(), GetLastError());
   }
+}
+
+void StartLauncher(Launcher& launcher, const std::wstring& exe) {
+  LaunchOptions options;
+  options.exe = exe;
+  StartLauncher(launcher, options);
+}
+
+namespace {
+
+// Wine's settings for one program: HKCU\Software\Wine\AppDefaults\<exe>[\subKey].
+HKEY OpenAppDefaults(const wchar_t* exeName, const wchar_t* subKey) {
+  std::wstring path = std::wstring(L"Software\\Wine\\AppDefaults\\") + exeName;
+  if (subKey) path += std::wstring(L"\\") + subKey;
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                  nullptr);
+  return key;
+}
+
+void SetText(HKEY key, const wchar_t* name, const std::wstring& text) {
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+}  // namespace
+
+void ReportWindows98To(const wchar_t* exeName, bool on) {
+  HKEY key = OpenAppDefaults(exeName, nullptr);
+  if (!key) return;
+  if (on) {
+    SetText(key, L"Version", L"win98");
+  } else {
+    RegDeleteValueW(key, L"Version");
+  }
+  RegCloseKey(key);
+}
+
+// ---- DLLs planted on the CD ----------------------------------------------------------------
+
+const wchar_t* const kPlantedDllNames[4] = {L"uxtheme.dll", L"msimg32.dll", L"comctl32.dll",
+                                            L"shell32.dll"};
+
+void PlantMarkerDlls(const std::wstring& folder) {
+  for (const wchar_t* name : kPlantedDllNames) {
+    CopyInto(ExeFolder() + L"\\planted_dll.dll", folder + L"\\" + name);
+  }
+}
+
+void PreferPlantedDllsIn(const wchar_t* exeName, bool on) {
+  HKEY key = OpenAppDefaults(exeName, nullptr);
+  if (!key) return;
+  RegDeleteTreeW(key, L"DllOverrides");
+  if (on) {
+    HKEY overrides = OpenAppDefaults(exeName, L"DllOverrides");
+    for (const wchar_t* name : kPlantedDllNames) {
+      const std::wstring module(name, wcslen(name) - 4);  // without ".dll"
+      SetText(overrides, module.c_str(), L"native,builtin");
+    }
+    RegCloseKey(overrides);
+  }
+  RegCloseKey(key);
+}
+
+void PlantDllProbe(const std::wstring& path) { CopyInto(ExeFolder() + L"\\dll_probe.exe", path); }
+
+void ClearPlantedLoads() { DeleteFileW(kPlantedFile); }
+
+std::vector<PlantedLoad> PlantedLoads() {
+  std::vector<PlantedLoad> loads;
+  for (const std::vector<std::wstring>& fields : RecordLines(kPlantedFile, 2)) {
+    loads.push_back({fields[0], fields[1]});
+  }
+  return loads;
 }
 
 // ---- Windows -----------------------------------------------------------------------------
@@ -350,25 +469,8 @@ void ClearStarts() { DeleteFileW(kRecordFile); }
 
 std::vector<StartRecord> Starts() {
   std::vector<StartRecord> starts;
-  HANDLE file = CreateFileW(kRecordFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return starts;
-  std::string bytes;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-  CloseHandle(file);
-
-  std::istringstream lines(bytes);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    const std::size_t tab1 = line.find('\t');
-    const std::size_t tab2 = line.find('\t', tab1 + 1);
-    if (tab1 == std::string::npos || tab2 == std::string::npos) continue;
-    starts.push_back({FromUtf8(line.substr(0, tab1)), FromUtf8(line.substr(tab1 + 1, tab2 - tab1 - 1)),
-                      FromUtf8(line.substr(tab2 + 1))});
+  for (const std::vector<std::wstring>& fields : RecordLines(kRecordFile, 3)) {
+    starts.push_back({fields[0], fields[1], fields[2]});
   }
   return starts;
 }

@@ -17,6 +17,8 @@ void LayOutCd();
 // Copies the stub installer to `path` (folders made as needed).
 void PlantStub(const std::wstring& path);
 void CopyLauncherTo(const std::wstring& path);
+// Deletes a folder and everything in it.
+void RemoveFolder(const std::wstring& folder);
 
 enum class VersionKind { Text, Dword, Binary, NoValue, NoKey };
 struct BrowserVersion {
@@ -41,8 +43,38 @@ struct Launcher {
   // Waits for the process to end; false on time-out.
   bool WaitForExit(DWORD milliseconds = 10000);
   bool Running();
+  DWORD ExitCode();
 };
+
+struct LaunchOptions {
+  std::wstring exe = L"D:\\kavrio.exe";
+  std::wstring workingFolder;  // "": the exe's own folder
+};
+void StartLauncher(Launcher& launcher, const LaunchOptions& options);
 void StartLauncher(Launcher& launcher, const std::wstring& exe = L"D:\\kavrio.exe");
+
+// Makes Wine report Windows 98 (4.10, the 9x line) to programs called `exeName`, so that
+// they take their own 95/98/ME branches; off puts the default back.
+void ReportWindows98To(const wchar_t* exeName, bool on);
+
+// ---- DLLs planted on the CD ----------------------------------------------------------------
+
+// The system DLL names that a copied CD might carry beside the launcher.
+extern const wchar_t* const kPlantedDllNames[4];
+// Copies the marker DLL under each of those names into `folder`.
+void PlantMarkerDlls(const std::wstring& folder);
+// Makes Wine prefer such DLLs to its own in programs called `exeName`, as Windows' search
+// order would when it looks in the program's folder first; off puts the default back.
+void PreferPlantedDllsIn(const wchar_t* exeName, bool on);
+// Each load of a marker DLL: which DLL, into which program.
+struct PlantedLoad {
+  std::wstring dll;
+  std::wstring program;
+};
+void ClearPlantedLoads();
+std::vector<PlantedLoad> PlantedLoads();
+// Copies the probe that loads each planted name the way the default search does.
+void PlantDllProbe(const std::wstring& path);
 
 // ---- Windows -----------------------------------------------------------------------------
 

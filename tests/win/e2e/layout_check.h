@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "layout_oracle.h"
+
 #include "driver.h"
 
 namespace e2e {
@@ -22,13 +24,12 @@ struct LabelFont {
   bool bold;
 };
 
-struct Expected {
-  const wchar_t* what;
+// How a control of the layout oracle (tests/layout_oracle.h) is found in a live window.
+struct Lookup {
+  const char* name;  // as in the oracle
   Find find;
   const wchar_t* key;
-  int x, y, width, height;
-  int tolerance;  // pixels; 0 for fixed controls, 2 for self-sizing labels
-  const LabelFont* selfSizing = nullptr;
+  const LabelFont* selfSizing = nullptr;  // a label that takes the size of its text
 };
 
 // One line of `text` in `font`, as GDI measures it here. The table's sizes for self-sizing
@@ -37,7 +38,7 @@ struct Expected {
 inline SIZE TextExtent(const LabelFont& font, const wchar_t* text) {
   HDC dc = GetDC(nullptr);
   HFONT handle = CreateFontW(-font.pixelHeight, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                             FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                              DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, font.face);
   HGDIOBJ previous = SelectObject(dc, handle);
   SIZE extent = {};
@@ -51,7 +52,7 @@ inline SIZE TextExtent(const LabelFont& font, const wchar_t* text) {
   return extent;
 }
 
-inline const Control* Locate(const std::vector<Control>& controls, const Expected& row) {
+inline const Control* Locate(const std::vector<Control>& controls, const Lookup& row) {
   switch (row.find) {
     case Find::Text:
       return FindByText(controls, row.key);
@@ -74,29 +75,35 @@ inline const Control* Locate(const std::vector<Control>& controls, const Expecte
   return nullptr;
 }
 
-// `scale` multiplies the table (1.5 at 144 dpi); `slack` widens every tolerance.
-inline void ExpectLayout(HWND window, const Expected* rows, std::size_t count, double scale = 1.0,
-                         int slack = 0) {
+// Each control of the oracle is where the oracle puts it, found by its exact text. `scale`
+// multiplies the oracle (1.5 at 144 dpi); `slack` widens every tolerance. A label that sizes
+// itself is checked against its text as this system draws it, within 2 pixels.
+template <std::size_t N, std::size_t M>
+void ExpectLayout(HWND window, const kavrio::layout_oracle::DesignedRect (&oracle)[N],
+                  const Lookup (&lookups)[M], double scale = 1.0, int slack = 0) {
+  static_assert(N == M, "one lookup for each control of the oracle");
   const std::vector<Control> controls = Controls(window);
-  for (std::size_t i = 0; i < count; ++i) {
-    const Expected& row = rows[i];
-    SCOPED_TRACE(row.what);
+  for (std::size_t i = 0; i < N; ++i) {
+    const kavrio::layout_oracle::DesignedRect& designed = oracle[i];
+    const Lookup& row = lookups[i];
+    SCOPED_TRACE(designed.name);
+    ASSERT_STREQ(row.name, designed.name) << "lookups in the oracle's order";
     const Control* control = Locate(controls, row);
     ASSERT_NE(control, nullptr) << "no control found";
-    const int tolerance = row.tolerance + slack;
-    EXPECT_NEAR(control->rect.left, row.x * scale, tolerance);
-    EXPECT_NEAR(control->rect.top, row.y * scale, tolerance);
+    const int tolerance = (row.selfSizing ? 2 : 0) + slack;
+    EXPECT_NEAR(control->rect.left, designed.x * scale, tolerance);
+    EXPECT_NEAR(control->rect.top, designed.y * scale, tolerance);
     const int width = control->rect.right - control->rect.left;
     const int height = control->rect.bottom - control->rect.top;
     if (!row.selfSizing) {
-      EXPECT_NEAR(width, row.width * scale, tolerance);
-      EXPECT_NEAR(height, row.height * scale, tolerance);
+      EXPECT_NEAR(width, designed.width * scale, tolerance);
+      EXPECT_NEAR(height, designed.height * scale, tolerance);
     } else if (scale == 1.0) {
       const SIZE text = TextExtent(*row.selfSizing, row.key);
       EXPECT_NEAR(width, text.cx, tolerance);
       EXPECT_NEAR(height, text.cy, tolerance);
-      std::printf("%ls: %d x %d here, %d x %d in the table\n", row.what, width, height, row.width,
-                  row.height);
+      std::printf("%s: %d x %d here, %d x %d in the table\n", designed.name, width, height,
+                  designed.width, designed.height);
     }
   }
 }

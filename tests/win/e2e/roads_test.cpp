@@ -1,155 +1,10 @@
 // The launcher's roads, driven through its real windows.
 #include <gtest/gtest.h>
 
-#include "driver.h"
-#include "layout_check.h"
+#include "road.h"
 
 namespace e2e {
 namespace {
-
-const wchar_t kLabel2Menu[] = L"Clique abaixo no Kavrio que                  você adquiriu:";
-const wchar_t kPromptHeading[] = L"Impossível iniciar o instalador Kavrio";
-const wchar_t kPromptText[] =
-    L"Não foi detectado em seu sistema o Internet Explorer 5.5 ou superior, para continuar a "
-    L"instalação do software do Kavrio   é necessário instalar este aplicativo.";
-const wchar_t kPromptQuestion[] = L"Você deseja instalar o Internet Explorer 5.5 agora ?";
-const wchar_t kBusinessText[] =
-    L"Se a sua empresa já recebeu a visita do técnico Kavrio, a partir de agora você já pode "
-    L"aproveitar todas as vantagens   do seu Kavrio Business.";
-const wchar_t kBusinessText1[] =
-    L"Agora será instalado o Assistente Técnico Kavrio. É importante que esse software seja "
-    L"instalado pois ele faz o diagnóstico automático de possíveis problemas e ajuda na sua "
-    L"solução.";
-const wchar_t kBusinessText2[] =
-    L"Para mais informações ou esclarecimentos, a nossa Central de Relacionamento 109 27 está a "
-    L"sua disposição 24 horas por dia, nos 7 dias da semana.";
-const wchar_t kBusinessText3[] = L"Clique em \"Avançar\" para iniciar a instalação.";
-const wchar_t kRestartWarning[] =
-    L"Após o término da instalação do Internet Explorer, seu computador será reinicializado.\r"
-    L"Por favor após o reinício do sistema, retire o CD de instalação e insira-o novamente.";
-
-const LabelFont kPromptHeadingFont = {L"MS Sans Serif", 13, true};  // 9.75 pt bold
-const LabelFont kBusinessHeadingFont = {L"MS Sans Serif", 18, true};  // 13.5 pt bold
-
-// Window pixels at 96 dpi, as the user sees them.
-const Expected kMenuLayout[] = {
-    {L"Frame2", Find::FrameOf, kLabel2Menu, 144, 16, 289, 57, 0},
-    {L"Label2", Find::Text, kLabel2Menu, 184, 32, 223, 32, 0},
-    {L"cmdHome", Find::Text, L"Kavrio", 144, 120, 289, 33, 0},
-    {L"cmdBusiness", Find::Text, L"Kavrio Business", 144, 168, 289, 33, 0},
-    {L"cmdSair", Find::Text, L"&Sair", 344, 304, 81, 33, 0},
-    {L"Frame1", Find::FrameOf, L"Kavrio", -8, -16, 553, 313, 0},
-    {L"Image1", Find::Picture, nullptr, 8, 16, 122, 262, 0},
-};
-
-const Expected kPromptLayout[] = {
-    {L"Frame2", Find::FrameOf, kPromptHeading, 144, 16, 297, 49, 0},
-    {L"Label2", Find::Text, kPromptHeading, 160, 32, 266, 16, 2, &kPromptHeadingFont},
-    {L"lblTecnico", Find::Text, kPromptText, 144, 104, 297, 57, 0},
-    {L"lblTecnico1", Find::Text, kPromptQuestion, 144, 184, 281, 49, 0},
-    {L"cmdSim", Find::Text, L"&Sim", 272, 304, 81, 33, 0},
-    {L"cmdNão", Find::Text, L"&Não", 352, 304, 81, 33, 0},
-    {L"Frame1", Find::FrameOf, kPromptText, -8, -8, 553, 305, 0},
-    {L"Image1", Find::Picture, nullptr, 8, 16, 122, 262, 0},
-};
-
-const Expected kBusinessLayout[] = {
-    {L"Frame2", Find::FrameOf, L"Kavrio Business", 144, 16, 289, 49, 0},
-    {L"Label4", Find::Text, L"Kavrio Business", 208, 32, 162, 24, 2, &kBusinessHeadingFont},
-    {L"lblTecnico", Find::Text, kBusinessText, 144, 80, 297, 41, 0},
-    {L"lblTecnico1", Find::Text, kBusinessText1, 144, 128, 281, 57, 0},
-    {L"lblTecnico2", Find::Text, kBusinessText2, 144, 184, 281, 41, 0},
-    {L"lblTecnico3", Find::Text, kBusinessText3, 144, 240, 281, 17, 0},
-    {L"cmdAvancar", Find::Text, L"&Avançar", 144, 304, 81, 33, 0},
-    {L"cmdSair", Find::Text, L"&Sair", 360, 304, 81, 33, 0},
-    {L"Frame1", Find::FrameOf, kBusinessText, -8, -16, 553, 313, 0},
-    {L"Image1", Find::Picture, nullptr, 8, 16, 122, 262, 0},
-};
-
-HWND ButtonOf(HWND window, const wchar_t* text) {
-  const std::vector<Control> controls = Controls(window);
-  const Control* control = FindByText(controls, text);
-  return control ? control->window : nullptr;
-}
-
-// The visible launcher form of the process that holds a control with this text.
-HWND FindForm(DWORD processId, const wchar_t* controlText) {
-  for (HWND window : VisibleWindows(processId)) {
-    if (ClassOf(window) == L"KavrioForm" && ButtonOf(window, controlText)) return window;
-  }
-  return nullptr;
-}
-
-HWND WaitForForm(DWORD processId, const wchar_t* controlText, DWORD milliseconds = 10000) {
-  const DWORD start = GetTickCount();
-  do {
-    if (HWND window = FindForm(processId, controlText)) {
-      Sleep(150);  // let it finish its first paint
-      return window;
-    }
-    Sleep(50);
-  } while (GetTickCount() - start < milliseconds);
-  return nullptr;
-}
-
-bool ShowsForm(DWORD processId, const wchar_t* controlText) {
-  return FindForm(processId, controlText) != nullptr;
-}
-
-// Nothing was started, and nothing starts a little later either.
-void ExpectNothingStarted() {
-  Sleep(500);
-  EXPECT_TRUE(Starts().empty());
-}
-
-void ExpectStarted(const std::wstring& program) {
-  const std::vector<StartRecord> starts = WaitForStarts(1);
-  ASSERT_EQ(starts.size(), 1u);
-  EXPECT_EQ(starts[0].program, program);
-  EXPECT_EQ(starts[0].commandLine, L"\"" + program + L"\"");
-  EXPECT_EQ(starts[0].workingFolder, L"C:\\");
-}
-
-class Road : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetLogPixels(96);
-    LayOutCd();
-    ClearStarts();
-    SetBrowserVersion({VersionKind::Text, L"6.0.2800.1106", 0});
-  }
-  void TearDown() override {
-    for (RegistryView view : {RegistryView::Shipped32, RegistryView::Native64}) {
-      SetBrowserVersion({VersionKind::Text, L"9.11.9600.18376", 0}, view);
-    }
-  }
-
-  HWND StartMenu() {
-    StartLauncher(launcher);
-    HWND menu = WaitForForm(launcher.process.dwProcessId, L"Kavrio Business");
-    if (menu) BringToFront(menu);
-    return menu;
-  }
-
-  HWND StartPrompt(const BrowserVersion& version) {
-    SetBrowserVersion(version);
-    StartLauncher(launcher);
-    HWND prompt = WaitForForm(launcher.process.dwProcessId, L"&Sim");
-    if (prompt) BringToFront(prompt);
-    return prompt;
-  }
-
-  HWND OpenBusiness() {
-    HWND menu = StartMenu();
-    if (!menu) return nullptr;
-    ClickCentre(ButtonOf(menu, L"Kavrio Business"));
-    HWND business = WaitForForm(launcher.process.dwProcessId, L"&Avançar");
-    if (business) BringToFront(business);
-    return business;
-  }
-
-  Launcher launcher;
-};
 
 // ---- Menu road -----------------------------------------------------------------------------
 
@@ -158,7 +13,7 @@ TEST_F(Road, MenuLooksAsDesignedAndTabCyclesItsButtons) {
   ASSERT_NE(menu, nullptr);
   SaveScreenshot(menu, L"menu");
   ExpectCommonLook(menu, 450, 344);
-  ExpectLayout(menu, kMenuLayout, std::size(kMenuLayout));
+  ExpectLayout(menu, kavrio::layout_oracle::kMenu, kMenuLookup);
   ExpectOnlyButtonsTakeFocus(menu);
 
   HWND home = ButtonOf(menu, L"Kavrio"), business = ButtonOf(menu, L"Kavrio Business"),
@@ -181,7 +36,7 @@ TEST_F(Road, EnterAtOnceStartsTheHomeSetupAndEnds) {
   HWND menu = StartMenu();
   ASSERT_NE(menu, nullptr);
   PressKey(VK_RETURN);
-  ExpectStarted(L"D:\\Setup.exe");
+  ExpectStarted(kHomeSetup);
   EXPECT_TRUE(launcher.WaitForExit());
 }
 
@@ -223,7 +78,7 @@ TEST_F(Road, BusinessReplacesTheMenuAndStartsTheAgentNotTheDecoy) {
   EXPECT_FALSE(ShowsForm(launcher.process.dwProcessId, L"Kavrio"));
   SaveScreenshot(business, L"business");
   ExpectCommonLook(business, 450, 344);
-  ExpectLayout(business, kBusinessLayout, std::size(kBusinessLayout));
+  ExpectLayout(business, kavrio::layout_oracle::kBusiness, kBusinessLookup);
   ExpectOnlyButtonsTakeFocus(business);
 
   HWND next = ButtonOf(business, L"&Avançar"), exit = ButtonOf(business, L"&Sair");
@@ -236,7 +91,7 @@ TEST_F(Road, BusinessReplacesTheMenuAndStartsTheAgentNotTheDecoy) {
   EXPECT_TRUE(IsWindowVisible(business));
 
   PressAltKey('A');
-  ExpectStarted(L"D:\\Agente Plimox\\Instalador Assistente Kavrio.exe");
+  ExpectStarted(kAgentSetup);
   EXPECT_TRUE(launcher.WaitForExit());
 }
 
@@ -304,7 +159,7 @@ TEST_F(Road, PromptLooksAsDesigned) {
   HWND prompt = StartPrompt({VersionKind::Text, L"5.00.2920.0000", 0});
   ASSERT_NE(prompt, nullptr);
   SaveScreenshot(prompt, L"prompt");
-  ExpectLayout(prompt, kPromptLayout, std::size(kPromptLayout));
+  ExpectLayout(prompt, kavrio::layout_oracle::kPrompt, kPromptLookup);
   ExpectOnlyButtonsTakeFocus(prompt);
   PressKey(VK_TAB);
   EXPECT_EQ(FocusOf(prompt), ButtonOf(prompt, L"&Não"));
@@ -335,7 +190,7 @@ TEST_F(Road, SimWarnsOfTheRestartThenStartsTheBrowserSetup) {
 
   BringToFront(warning);
   PressKey(VK_RETURN);
-  ExpectStarted(L"D:\\Internet Explorer 5.5\\ie5setup.exe");
+  ExpectStarted(kBrowserSetup);
   EXPECT_TRUE(launcher.WaitForExit());
 }
 
@@ -355,7 +210,7 @@ TEST_F(Road, EnterAtOnceOnThePromptWarnsAndEscOnTheWarningGoesOnAsOk) {
   ASSERT_NE(warning, nullptr);
   BringToFront(warning);
   PressKey(VK_ESCAPE);
-  ExpectStarted(L"D:\\Internet Explorer 5.5\\ie5setup.exe");
+  ExpectStarted(kBrowserSetup);
   EXPECT_TRUE(launcher.WaitForExit());
 }
 
@@ -376,7 +231,7 @@ TEST_F(Road, EnterAtOnceOnTheBusinessWindowStartsTheAgent) {
   HWND business = OpenBusiness();
   ASSERT_NE(business, nullptr);
   PressKey(VK_RETURN);
-  ExpectStarted(L"D:\\Agente Plimox\\Instalador Assistente Kavrio.exe");
+  ExpectStarted(kAgentSetup);
   EXPECT_TRUE(launcher.WaitForExit());
 }
 
@@ -411,7 +266,7 @@ TEST_F(Road, At144DpiTheMenuScalesAsAWhole) {
   const SIZE client = ClientSize(menu);
   EXPECT_EQ(client.cx, 675);
   EXPECT_EQ(client.cy, 516);
-  ExpectLayout(menu, kMenuLayout, std::size(kMenuLayout), 1.5, 1);
+  ExpectLayout(menu, kavrio::layout_oracle::kMenu, kMenuLookup, 1.5, 1);
   CloseBox(menu);
   EXPECT_TRUE(launcher.WaitForExit());
 }
