@@ -68,6 +68,16 @@ void DeleteScratchKeys() {
   EXPECT_TRUE(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) << status;
 }
 
+// A subkey holding Version, that everyone may open with `access` and nothing more.
+void AddRestrictedKey(HKEY parent, const char* name, std::string_view version, DWORD access) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  StoreValue(key, "Version", REG_SZ, version);
+  SetDaclForEveryone(key, access);
+  RegCloseKey(key);
+}
+
 // Fills HKLM\Software\KavrioAdapterTests before the tests and deletes it after.
 class ScratchKeys final : public testing::Environment {
  public:
@@ -81,20 +91,8 @@ class ScratchKeys final : public testing::Environment {
     for (const StoredValueCase& stored : registry_cases::kStoredValueCases) {
       StoreValue(scratch, stored.name, stored.type, stored.bytes);
     }
-    HKEY readOnly = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(scratch, "ReadOnly", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &readOnly, nullptr),
-              ERROR_SUCCESS);
-    StoreValue(readOnly, "Version", REG_SZ, registry_cases::kReadOnlyVersion);
-    SetDaclForEveryone(readOnly, KEY_READ);
-    RegCloseKey(readOnly);
-    HKEY queryOnly = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(scratch, "QueryOnly", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &queryOnly, nullptr),
-              ERROR_SUCCESS);
-    StoreValue(queryOnly, "Version", REG_SZ, registry_cases::kQueryOnlyVersion);
-    SetDaclForEveryone(queryOnly, KEY_QUERY_VALUE);
-    RegCloseKey(queryOnly);
+    AddRestrictedKey(scratch, "ReadOnly", registry_cases::kReadOnlyVersion, KEY_READ);
+    AddRestrictedKey(scratch, "QueryOnly", registry_cases::kQueryOnlyVersion, KEY_QUERY_VALUE);
     RegCloseKey(scratch);
   }
   void TearDown() override {
