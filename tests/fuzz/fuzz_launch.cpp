@@ -12,7 +12,8 @@
 //            through CurrentLaunchFolder and StartInstaller; 3 the program text through
 //            RunProgram
 //   byte 5   RunProgram's wait mode, signed
-//   bytes 6-7  the size of CleanProgramPath's output buffer, mod 600
+//   bytes 6-7  the size of the output buffer of CleanProgramPath and
+//            LaunchFolderFromModuleFileName, mod 600
 //   then three texts: the Windows folder, the module file name and the program text.
 // After each call: every handle closed, none misused; nothing started outside the launch
 // folder; the results as the headers document them.
@@ -38,7 +39,7 @@ using fakes::FakeProcess;
 
 // Names longer than MAX_PATH, so that every "does not fit" road is reached.
 constexpr std::size_t kMaxTextLength = 3 * kMaxPath;
-constexpr std::size_t kMaxCleanOutSize = 600;
+constexpr std::size_t kMaxOutSize = 600;
 constexpr std::size_t kGuardUnits = 16;
 constexpr char16_t kGuardUnit = u'\uA55A';
 
@@ -84,14 +85,19 @@ bool ExpectedAbsolute(const std::u16string& path) {
 }
 
 // The folder of a module file name: up to its last separator, which stays only after "X:".
-std::optional<std::u16string> ExpectedLaunchFolder(const std::u16string& moduleFileName) {
-  if (moduleFileName.empty() || moduleFileName.size() >= kMaxPath) return std::nullopt;
+std::optional<std::u16string> ExpectedFolderOf(const std::u16string& moduleFileName) {
   const std::size_t last = moduleFileName.rfind(u'\\');
   if (last == std::u16string::npos) return std::nullopt;
   std::size_t length = last;
   if (length > 0 && moduleFileName[length - 1] == u':') ++length;
   if (length == 0) return std::nullopt;
   return moduleFileName.substr(0, length);
+}
+
+// GetModuleFileNameW's name, unless it is empty or was cut at MAX_PATH.
+std::optional<std::u16string> ExpectedLaunchFolder(const std::u16string& moduleFileName) {
+  if (moduleFileName.empty() || moduleFileName.size() >= kMaxPath) return std::nullopt;
+  return ExpectedFolderOf(moduleFileName);
 }
 
 // A copy in a buffer of exactly its size, so that ASan sees any read past the NUL.
@@ -132,6 +138,27 @@ void CheckCleanProgramPath(const std::u16string& path, std::size_t outSize) {
   KAVRIO_CHECK(fits == (expected.size() < outSize), detail());
   KAVRIO_CHECK(cleaned == (fits ? expected : u""),
                detail() + " gave " + Shown(cleaned) + ", expected " + Shown(expected));
+}
+
+// LaunchFolderFromModuleFileName with an output buffer of any size, followed by a guard.
+void CheckLaunchFolder(const std::u16string& moduleFileName, std::size_t outSize) {
+  const std::vector<char16_t> input = Terminated(moduleFileName);
+  std::vector<char16_t> out(outSize + kGuardUnits, kGuardUnit);
+  const bool found = LaunchFolderFromModuleFileName(input.data(), out.data(), outSize);
+  const auto detail = [&] { return Shown(moduleFileName) + " into " + std::to_string(outSize); };
+
+  for (std::size_t i = outSize; i < out.size(); ++i) {
+    KAVRIO_CHECK(out[i] == kGuardUnit, "written past the buffer: " + detail());
+  }
+  const std::optional<std::u16string> expected = ExpectedFolderOf(moduleFileName);
+  KAVRIO_CHECK(found == (expected && expected->size() < outSize), detail());
+  if (outSize == 0) return;
+  const auto end =
+      std::find(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(outSize), u'\0');
+  KAVRIO_CHECK(end != out.begin() + static_cast<std::ptrdiff_t>(outSize),
+               "no NUL inside: " + detail());
+  const std::u16string folder(out.begin(), end);
+  KAVRIO_CHECK(folder == (found ? *expected : u""), detail() + " gave " + Shown(folder));
 }
 
 struct System {
@@ -298,7 +325,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t exitChoice = input.Byte();
   const std::uint8_t action = input.Byte() % 4;
   const auto waitMode = static_cast<std::int16_t>(static_cast<std::int8_t>(input.Byte()));
-  const std::size_t cleanOutSize = input.U16() % kMaxCleanOutSize;
+  const std::size_t outSize = input.U16() % kMaxOutSize;
 
   static constexpr std::uint32_t kErrors[] = {kErrorElevationRequired, kErrorFileNotFound, 5,
                                               kErrorCancelled};
@@ -316,8 +343,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::u16string moduleFileName = input.Text16(kMaxTextLength);
   const std::u16string program = input.Text16(kMaxTextLength);
 
-  CheckCleanProgramPath(moduleFileName, cleanOutSize);
-  CheckCleanProgramPath(program, cleanOutSize);
+  CheckCleanProgramPath(moduleFileName, outSize);
+  CheckCleanProgramPath(program, outSize);
+  CheckLaunchFolder(moduleFileName, outSize);
   if (action == 3) {
     CheckRunProgram(system, program, waitMode);
   } else {

@@ -31,9 +31,9 @@ def text16(text):
 
 
 def launch(action, module="D:\\kavrio.exe", program="", windows="C:\\WINDOWS", failures=0,
-           error=ELEVATION, attributes=0, exit_code=0, wait_mode=1, clean_out_size=260):
+           error=ELEVATION, attributes=0, exit_code=0, wait_mode=1, out_size=260):
     header = bytes([failures, error, attributes, exit_code, action, wait_mode & 0xFF])
-    header += struct.pack("<H", clean_out_size)
+    header += struct.pack("<H", out_size)
     return header + text16(windows) + text16(module) + text16(program)
 
 
@@ -45,7 +45,7 @@ LAUNCH_SEEDS = {
     "device-path-shell-declined": launch(HOME, module="\\\\?\\D:\\kavrio.exe",
                                          failures=CREATE_FAILS | SHELL_FAILS),
     "non-latin-folder": launch(AGENT, module="C:\\Instala\u00e7\u00e3o \u5b89\u88c5\\kavrio.exe"),
-    "tripled-separators": launch(HOME, module="D:\\CD\\\\\\kavrio.exe", clean_out_size=8),
+    "tripled-separators": launch(HOME, module="D:\\CD\\\\\\kavrio.exe", out_size=8),
     "module-name-too-long": launch(HOME, module="D:\\" + "k" * 300),
     "module-name-without-folder": launch(BROWSER, module="kavrio.exe"),
     "run-waits-no-c-drive": launch(RUN_PROGRAM, program="D:\\\\\\\\Setup.exe", failures=NO_C,
