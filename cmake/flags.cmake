@@ -5,6 +5,18 @@ add_compile_options(
   -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
   -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
 
+# The fuzz build: every target is compiled with libFuzzer's coverage hooks and checked by
+# AddressSanitizer and UndefinedBehaviorSanitizer; a UBSan finding ends the run as a crash does.
+# UBSan's vptr check needs RTTI, which the product code is built without. Only the fuzz targets
+# link libFuzzer itself (kavrio_fuzz_target in tests/fuzz).
+if(KAVRIO_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "KAVRIO_FUZZ needs clang (cmake --preset fuzz)")
+  endif()
+  set(KAVRIO_SANITIZERS -fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=all)
+  add_compile_options(-fsanitize=fuzzer-no-link ${KAVRIO_SANITIZERS} -fno-omit-frame-pointer -g)
+endif()
+
 # Warnings are errors on every target of our own (not on GoogleTest's).
 function(kavrio_strict target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
