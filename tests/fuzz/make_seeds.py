@@ -108,6 +108,11 @@ REGISTRY_SEEDS = {
         open_key() + open_key() + query(b"", SZ, MORE_DATA, 5) + open_key() + open_key() +
         bytes([OK, SZ, 1, 3]) + bytes([OK, SZ, 0]) + b"4" * 255 + bytes([1])),
     "null-names": registry(b"", nulls=3),
+    # The lowest DWORD, whose decimal text needs a minus sign and the widest magnitude.
+    "dword-lowest": registry(
+        open_key() + open_key() + query(b"\x00\x00\x00\x80", DWORD) +
+        query(b"\x00\x00\x00\x80", DWORD) + open_key() + query(b"\x00\x00\x00\x80", DWORD) +
+        query(b"\x00\x00\x00\x80", DWORD)),
 }
 
 
