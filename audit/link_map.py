@@ -1,6 +1,7 @@
-"""Reads the memory map part of a GNU ld link map (-Wl,-Map): what each input section
-put where. Shared by the CPU audit (which function an address lies in) and the footprint
-benchmark (how many bytes each input file adds)."""
+"""Reads a GNU ld link map (-Wl,-Map): the archive members that the link took in and why,
+and what each input section put where. Shared by the import audit (which object calls an
+import), the CPU audit (which function an address lies in) and the footprint benchmark (how
+many bytes each input file adds)."""
 import re
 from collections import namedtuple
 
@@ -10,6 +11,33 @@ _OUTPUT_SECTION = re.compile(r"^(\.\S+)(?:\s+0x([0-9a-fA-F]+)\s+0x([0-9a-fA-F]+)
 _INPUT_SECTION = re.compile(r"^ (\S+)(?:\s+0x([0-9a-fA-F]+)\s+0x([0-9a-fA-F]+)\s+(\S.*))?\s*$")
 _CONTINUATION = re.compile(r"^\s+0x([0-9a-fA-F]+)\s+0x([0-9a-fA-F]+)\s+(\S.*)$")
 _SYMBOL = re.compile(r"^\s+0x([0-9a-fA-F]+)\s{2,}(\S.*?)\s*$")
+
+
+def archive_members(map_text):
+    """{archive member: (file that referenced it first, symbol)} from the map's list of
+    the archive members that the link took in."""
+    start = map_text.find("Archive member included to satisfy reference by file (symbol)")
+    if start < 0:
+        return {}
+    stop = [i for i in (map_text.find("Discarded input sections", start),
+                        map_text.find("Allocating common symbols", start)) if i > 0]
+    body = map_text[start:min(stop) if stop else len(map_text)].splitlines()[1:]
+    reasons = {}
+    member = None
+    for line in body:
+        if not line.strip():
+            continue
+        if not line[0].isspace():
+            parts = re.split(r"\s{2,}", line.strip(), maxsplit=1)
+            member = parts[0]
+            if len(parts) == 1:
+                continue
+            line = parts[1]
+        match = re.match(r"^\s*(\S+) \((.*)\)$", line)
+        if member and match:
+            reasons[member] = (match.group(1), match.group(2))
+            member = None
+    return reasons
 
 
 def _memory_map(map_text):

@@ -90,33 +90,6 @@ def grouped(contributions, section_names):
     return groups
 
 
-def archive_reasons(map_text):
-    """{archive member: (file that referenced it first, symbol)} from the map's list of
-    the archive members that the link took in."""
-    start = map_text.find("Archive member included to satisfy reference by file (symbol)")
-    if start < 0:
-        return {}
-    stop = [i for i in (map_text.find("Discarded input sections", start),
-                        map_text.find("Allocating common symbols", start)) if i > 0]
-    body = map_text[start:min(stop) if stop else len(map_text)].splitlines()[1:]
-    reasons = {}
-    member = None
-    for line in body:
-        if not line.strip():
-            continue
-        if not line[0].isspace():
-            parts = re.split(r"\s{2,}", line.strip(), maxsplit=1)
-            member = parts[0]
-            if len(parts) == 1:
-                continue
-            line = parts[1]
-        match = re.match(r"^\s*(\S+) \((.*)\)$", line)
-        if member and match:
-            reasons[member] = (match.group(1), match.group(2))
-            member = None
-    return reasons
-
-
 def pulled_in_by_our_code(contributions, reasons, section_names):
     """[(our object, symbol it needed, library member, bytes)]: for each library member
     that our code asked for, the bytes of that member and of everything it pulled in."""
@@ -276,7 +249,7 @@ def report(args):
 
     pulled = ["| Our object | needs | from | bytes that came with it |", "|---|---|---|---:|"]
     for obj, symbol, member, size in pulled_in_by_our_code(
-            contributions, archive_reasons(map_text), section_names)[:12]:
+            contributions, link_map.archive_members(map_text), section_names)[:12]:
         pulled.append("| %s | `%s` | %s | %d |" % (obj, symbol, member, size))
 
     today = datetime.date.today().isoformat()

@@ -121,7 +121,7 @@ Linker script and memory map
 
 class WhyLibrariesAreInTest(unittest.TestCase):
     def test_bytes_are_charged_to_the_object_that_asked(self):
-        reasons = footprint.archive_reasons(ARCHIVE_MAP)
+        reasons = footprint.link_map.archive_members(ARCHIVE_MAP)
         self.assertEqual(reasons["/usr/lib/gcc/i686/libstdc++.a(cp-demangle.o)"],
                          ("/usr/lib/gcc/i686/libstdc++.a(guard.o)", "__cxa_demangle"))
         rows = footprint.pulled_in_by_our_code(footprint.map_contributions(ARCHIVE_MAP), reasons,

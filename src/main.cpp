@@ -6,7 +6,6 @@
 #include "launch/start_installer.h"
 #include "launch/win32_process.h"
 #include "registry/win32_registry.h"
-#include "win32/dll_search.h"
 #include "win32/run_time_calls.h"
 #include "windows/frm_aplicacao.h"
 #include "windows/frm_ie.h"
@@ -33,7 +32,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     BringRunningLauncherToFront();
     return 0;
   }
-  PreloadLateSystemDlls();
   if (FindComctl32Calls()) Calls().InitCommonControls();
 
   Win32Registry registry;

@@ -14,8 +14,6 @@ bool DirectoryExists(ProcessPort& os, const char16_t* path) {
   return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0;
 }
 
-bool IsDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-
 // "C:\" when it exists, else the root of the drive that holds Windows, else
 // null (the launcher's own working folder). driveRoot holds the second case.
 const char16_t* ChooseWorkingFolder(ProcessPort& os, char16_t (&driveRoot)[4]) {

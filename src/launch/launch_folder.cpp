@@ -2,36 +2,29 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace kavrio {
 
 namespace {
 
 using Chars = std::char_traits<char16_t>;
+using View = std::u16string_view;
 
 bool Fail(char16_t* out, std::size_t outSize) {
   if (out != nullptr && outSize > 0) out[0] = u'\0';
   return false;
 }
 
-const char16_t* LastSeparator(const char16_t* text) {
-  const char16_t* last = nullptr;
-  for (const char16_t* at = text; *at != u'\0'; ++at) {
-    if (*at == u'\\') last = at;
-  }
-  return last;
-}
+}  // namespace
 
 bool IsDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-
-}  // namespace
 
 bool LaunchFolderFromModuleFileName(const char16_t* moduleFileName, char16_t* out,
                                     std::size_t outSize) {
   if (moduleFileName == nullptr) return Fail(out, outSize);
-  const char16_t* lastSeparator = LastSeparator(moduleFileName);
-  if (lastSeparator == nullptr) return Fail(out, outSize);
-  std::size_t length = static_cast<std::size_t>(lastSeparator - moduleFileName);
+  std::size_t length = View(moduleFileName).rfind(u'\\');
+  if (length == View::npos) return Fail(out, outSize);
   // "D:" alone would mean the drive's current folder, not its root.
   if (length > 0 && moduleFileName[length - 1] == u':') ++length;
   if (length == 0 || length >= outSize) return Fail(out, outSize);

@@ -17,6 +17,8 @@ inline constexpr char16_t kSupportAgentSetupSuffix[] =
     u"\\Agente Plimox\\Instalador Assistente Kavrio.exe";
 inline constexpr char16_t kBrowserSetupSuffix[] = u"\\Internet Explorer 5.5\\ie5setup.exe";
 
+bool IsDriveLetter(char16_t c);  // A to Z, a to z
+
 // "D:\kavrio.exe" gives "D:\", "D:\CD\kavrio.exe" gives "D:\CD" and
 // "\\srv\share\kavrio.exe" gives "\\srv\share": the closing separator stays
 // only at a drive root. False (and out empty) for a name without a folder or

@@ -1,5 +1,6 @@
 // The only file of launch/ that calls kernel32 and shell32. It imports only what Windows 98
-// SE has: the W calls and shell32 are found at run time (win32/run_time_calls.h).
+// SE has: the W calls and shell32 are found at run time (win32/run_time_calls.h), the W
+// calls on the NT line only; without them it takes the A calls, with the texts converted.
 
 #include "launch/win32_process.h"
 
@@ -7,7 +8,6 @@
 #include <shellapi.h>
 
 #include "win32/run_time_calls.h"
-#include "win32/text_conversion.h"
 
 namespace kavrio {
 
@@ -24,12 +24,15 @@ OsHandle FromHandle(HANDLE handle) {
 const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 wchar_t* Wide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
 
-// A path for an ANSI call of Windows 95 to ME; null stays null. ok is false when the path
-// has no ANSI form (it would name another file).
+// A path for an ANSI call of Windows 95 to ME; null stays null. Ok() is false when the path
+// does not fit or has a character with no ANSI form: it would name another file.
 class AnsiPath {
  public:
   explicit AnsiPath(const char16_t* path) : isNull_(path == nullptr) {
-    ok_ = isNull_ || ToAnsi(Wide(path), text_, sizeof text_);
+    BOOL lossy = FALSE;
+    ok_ = isNull_ || (WideCharToMultiByte(CP_ACP, 0, Wide(path), -1, text_, sizeof text_,
+                                          nullptr, &lossy) > 0 &&
+                      !lossy);
   }
   bool Ok() const { return ok_; }
   char* Get() { return isNull_ ? nullptr : text_; }
@@ -51,8 +54,6 @@ void CopyAsUtf16(const char* ansi, UINT length, char16_t* buffer, int wideLength
   buffer[wideLength] = u'\0';
 }
 
-bool Unicode() { return IsWindowsNt() && Calls().CreateProcessW != nullptr; }
-
 }  // namespace
 
 bool Win32Process::CreateProcessW(const char16_t* applicationName, char16_t* commandLine,
@@ -62,7 +63,7 @@ bool Win32Process::CreateProcessW(const char16_t* applicationName, char16_t* com
   PROCESS_INFORMATION info;
   ZeroMemory(&info, sizeof info);
   BOOL ok = FALSE;
-  if (Unicode()) {
+  if (Calls().CreateProcessW) {
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
@@ -113,7 +114,7 @@ bool Win32Process::ShellExecuteExW(const char16_t* file, const char16_t* directo
   const ULONG mask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
   BOOL ok = FALSE;
   HANDLE started = nullptr;
-  if (IsWindowsNt() && Calls().ShellExecuteExW) {
+  if (Calls().ShellExecuteExW) {
     SHELLEXECUTEINFOW info;
     ZeroMemory(&info, sizeof info);
     info.cbSize = sizeof info;
@@ -148,7 +149,7 @@ std::uint32_t Win32Process::GetFileAttributesW(const char16_t* path) {
   // No "insert a disk" box for an empty drive C:.
   const UINT previousMode = ::SetErrorMode(SEM_FAILCRITICALERRORS);
   DWORD attributes = INVALID_FILE_ATTRIBUTES;
-  if (IsWindowsNt() && Calls().GetFileAttributesW) {
+  if (Calls().GetFileAttributesW) {
     attributes = Calls().GetFileAttributesW(Wide(path));
   } else {
     AnsiPath ansi(path);
@@ -162,10 +163,10 @@ std::uint32_t Win32Process::GetWindowsDirectoryW(char16_t* buffer, std::uint32_t
   // GetSystemWindowsDirectory (2000 on) names the shared Windows folder even under
   // Terminal Services, where GetWindowsDirectory gives a private one.
   const RunTimeCalls& calls = Calls();
-  if (IsWindowsNt() && calls.GetSystemWindowsDirectoryW) {
+  if (calls.GetSystemWindowsDirectoryW) {
     return calls.GetSystemWindowsDirectoryW(Wide(buffer), size);
   }
-  if (IsWindowsNt() && calls.GetWindowsDirectoryW) {
+  if (calls.GetWindowsDirectoryW) {
     return calls.GetWindowsDirectoryW(Wide(buffer), size);
   }
   // As the W call answers: a buffer too small gives the size needed.
@@ -180,7 +181,7 @@ std::uint32_t Win32Process::GetWindowsDirectoryW(char16_t* buffer, std::uint32_t
 }
 
 std::uint32_t Win32Process::GetModuleFileNameW(char16_t* buffer, std::uint32_t size) {
-  if (IsWindowsNt() && Calls().GetModuleFileNameW) {
+  if (Calls().GetModuleFileNameW) {
     return Calls().GetModuleFileNameW(nullptr, Wide(buffer), size);
   }
   // On 95 to ME the name is ANSI, and a name of MAX_PATH bytes or more is cut. As the W call

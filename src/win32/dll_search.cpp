@@ -23,13 +23,10 @@ HMODULE LoadSystemDll(const char* name) {
   return LoadLibraryA(path);
 }
 
-void PreloadLateSystemDlls() {
+HMODULE LoadCommonControlsDll() {
   // Missing ones (Windows 98 has no uxtheme) are simply not loaded.
   LoadSystemDll("uxtheme.dll");
   LoadSystemDll("msimg32.dll");
-}
-
-HMODULE LoadCommonControlsDll() {
   if (Calls().ActivateActCtx) return LoadLibraryA("comctl32.dll");
   return LoadSystemDll("comctl32.dll");
 }

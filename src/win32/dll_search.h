@@ -15,17 +15,16 @@ void ConfineDllSearch();
 // LoadLibrary of the system folder's own copy of `name`, by its full path.
 HMODULE LoadSystemDll(const char* name);
 
-// The system DLLs that the common controls load late by their bare names: uxtheme, and
-// msimg32, which uxtheme loads in its turn. Loaded first from the system folder, they are
-// found already loaded then. Where the search cannot be confined (XP, and Vista and 7
-// without KB2533623), those late loads would look in the program's folder first; Wine's
-// delay-load resolution looks there even when it is confined.
-void PreloadLateSystemDlls();
-
 // The common controls. The manifest asks for version 6, which side-by-side redirection finds
 // from the bare name before any folder is searched; a full path would bypass it and load
 // version 5. So the name is used where that redirection exists (XP on), and where the
 // search is confined as well; the full path where neither is there (98, ME, 2000).
+//
+// The system DLLs that the common controls load late by their bare names (uxtheme, and
+// msimg32, which uxtheme loads in its turn) are loaded first from the system folder, so that
+// those loads find them already there. Where the search cannot be confined (XP, and Vista
+// and 7 without KB2533623), they would look in the program's folder first; Wine's delay-load
+// resolution looks there even when it is confined.
 HMODULE LoadCommonControlsDll();
 
 }  // namespace kavrio

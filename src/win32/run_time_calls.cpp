@@ -9,6 +9,9 @@ namespace {
 RunTimeCalls g_calls;
 bool g_found = false;
 
+// The Windows NT line (NT 4, 2000 and later), where the W calls are real.
+bool IsWindowsNt() { return (GetVersion() & 0x80000000u) == 0; }
+
 // The one cast from GetProcAddress's FARPROC to the call's own type, through void(*)() so
 // that GCC accepts it.
 template <class Function>
@@ -23,45 +26,38 @@ const RunTimeCalls& Calls() {
   if (g_found) return g_calls;
   g_found = true;
   HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  HMODULE user32 = GetModuleHandleA("user32.dll");
   Find(kernel32, "SetDefaultDllDirectories", &g_calls.SetDefaultDllDirectories);
   Find(kernel32, "SetDllDirectoryA", &g_calls.SetDllDirectoryA);
   Find(kernel32, "ActivateActCtx", &g_calls.ActivateActCtx);
+  Find(user32, "GetDpiForWindow", &g_calls.GetDpiForWindow);
+  Find(user32, "AdjustWindowRectExForDpi", &g_calls.AdjustWindowRectExForDpi);
+  if (!IsWindowsNt()) return g_calls;
   Find(kernel32, "GetSystemWindowsDirectoryW", &g_calls.GetSystemWindowsDirectoryW);
   Find(kernel32, "GetWindowsDirectoryW", &g_calls.GetWindowsDirectoryW);
   Find(kernel32, "GetModuleFileNameW", &g_calls.GetModuleFileNameW);
   Find(kernel32, "GetFileAttributesW", &g_calls.GetFileAttributesW);
   Find(kernel32, "CreateProcessW", &g_calls.CreateProcessW);
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  Find(user32, "GetDpiForWindow", &g_calls.GetDpiForWindow);
-  Find(user32, "AdjustWindowRectExForDpi", &g_calls.AdjustWindowRectExForDpi);
   Find(user32, "CreateWindowExW", &g_calls.CreateWindowExW);
   Find(user32, "MessageBoxW", &g_calls.MessageBoxW);
-  HMODULE gdi32 = GetModuleHandleA("gdi32.dll");
-  Find(gdi32, "GetTextExtentPoint32W", &g_calls.GetTextExtentPoint32W);
+  Find(GetModuleHandleA("gdi32.dll"), "GetTextExtentPoint32W", &g_calls.GetTextExtentPoint32W);
   return g_calls;
 }
 
 bool FindShell32Calls() {
-  Calls();
   if (g_calls.ShellExecuteExA) return true;
   // It stays loaded: the shell may still be working for the program that it started.
   HMODULE shell32 = LoadSystemDll("shell32.dll");
   Find(shell32, "ShellExecuteExA", &g_calls.ShellExecuteExA);
-  Find(shell32, "ShellExecuteExW", &g_calls.ShellExecuteExW);
+  if (IsWindowsNt()) Find(shell32, "ShellExecuteExW", &g_calls.ShellExecuteExW);
   return g_calls.ShellExecuteExA != nullptr;
 }
 
 bool FindComctl32Calls() {
-  Calls();
   if (!g_calls.InitCommonControls) {
     Find(LoadCommonControlsDll(), "InitCommonControls", &g_calls.InitCommonControls);
   }
   return g_calls.InitCommonControls != nullptr;
-}
-
-bool IsWindowsNt() {
-  static const bool nt = (GetVersion() & 0x80000000u) == 0;
-  return nt;
 }
 
 }  // namespace kavrio

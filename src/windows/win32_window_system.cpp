@@ -26,7 +26,7 @@ constexpr int kMaxText = 512;
 HWND CreateControlWindow(DWORD exStyle, const char* className, const char* text, DWORD style,
                          const PixelRect& rect, HWND parent, int id, HINSTANCE instance) {
   HMENU menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
-  if (IsWindowsNt() && Calls().CreateWindowExW) {
+  if (Calls().CreateWindowExW) {
     const WideText<64> wideClass(className);
     const WideText<kMaxText> wideText(text);
     return Calls().CreateWindowExW(exStyle, wideClass.Get(), wideText.Get(), style, rect.left,
@@ -38,7 +38,7 @@ HWND CreateControlWindow(DWORD exStyle, const char* className, const char* text,
 }
 
 int ShowMessageBox(HWND owner, const char* text, const char* title, UINT type) {
-  if (IsWindowsNt() && Calls().MessageBoxW) {
+  if (Calls().MessageBoxW) {
     const WideText<kMaxText> wideText(text);
     const WideText<64> wideTitle(title);
     return Calls().MessageBoxW(owner, wideText.Get(), wideTitle.Get(), type);
@@ -51,7 +51,7 @@ SIZE TextExtent(HFONT font, const char* text) {
   SIZE extent = {0, 0};
   const ScopedGetDC screen(nullptr);
   const ScopedSelectObject selected(screen, font);
-  if (IsWindowsNt() && Calls().GetTextExtentPoint32W) {
+  if (Calls().GetTextExtentPoint32W) {
     const WideText<kMaxText> wide(text);
     Calls().GetTextExtentPoint32W(screen, wide.Get(), wide.Length(), &extent);
   } else {
@@ -113,6 +113,12 @@ ControlClass ClassOf(ControlKind kind) {
       return {"STATIC", SS_BITMAP, 0};
   }
   return {"STATIC", 0, 0};
+}
+
+// The font, and the picture of a picture control, of a control's look.
+void SetFontAndPicture(HWND control, HFONT font, HBITMAP picture) {
+  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (picture) SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
 }
 
 LRESULT SystemColours(HDC dc) {
@@ -196,7 +202,6 @@ Win32WindowSystem::ControlLook Win32WindowSystem::LookOf(LiveForm& live, std::si
 // Each control is made once, at its final size, with its font and picture.
 void Win32WindowSystem::BuildControls(LiveForm& live) {
   const FormSpec& spec = live.form->Spec();
-  live.defaultFont.Reset(CreateFormFont(kDefaultFont, live.dpi));
   for (std::size_t i = 0; i < spec.controlCount; ++i) {
     const ControlSpec& control = spec.controls[i];
     const ControlClass type = ClassOf(control.kind);
@@ -206,10 +211,7 @@ void Win32WindowSystem::BuildControls(LiveForm& live) {
         type.exStyle, type.className, control.text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | type.style,
         look.rect, parent, kFirstControlId + static_cast<int>(i), instance_);
     live.controls[i] = window;
-    SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(look.font), FALSE);
-    if (look.picture) {
-      SendMessageA(window, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(look.picture));
-    }
+    SetFontAndPicture(window, look.font, look.picture);
   }
   // Front to back as in the table: each control goes just behind the sibling listed before it.
   for (std::size_t i = 0; i < spec.controlCount; ++i) {
@@ -229,18 +231,19 @@ void Win32WindowSystem::SizeWindow(LiveForm& live) {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// The window moved to a screen of another DPI: everything is laid out again for it.
-void Win32WindowSystem::ApplyDpi(LiveForm& live, int dpi) {
+// The DPI that the form is laid out for, and its default font at that DPI.
+void Win32WindowSystem::SetDpi(LiveForm& live, int dpi) {
   live.dpi = dpi;
   live.defaultFont.Reset(CreateFormFont(kDefaultFont, dpi));
+}
+
+// The window moved to a screen of another DPI: everything is laid out again for it.
+void Win32WindowSystem::ApplyDpi(LiveForm& live, int dpi) {
+  SetDpi(live, dpi);
   const FormSpec& spec = live.form->Spec();
   for (std::size_t i = 0; i < spec.controlCount; ++i) {
     const ControlLook look = LookOf(live, i);
-    SendMessageA(live.controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(look.font), FALSE);
-    if (look.picture) {
-      SendMessageA(live.controls[i], STM_SETIMAGE, IMAGE_BITMAP,
-                   reinterpret_cast<LPARAM>(look.picture));
-    }
+    SetFontAndPicture(live.controls[i], look.font, look.picture);
     SetWindowPos(live.controls[i], nullptr, look.rect.left, look.rect.top, look.rect.width,
                  look.rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -254,7 +257,7 @@ bool Win32WindowSystem::MakeWindow(LiveForm& live) {
                                 CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance_,
                                 &live);
   if (!window) return false;
-  live.dpi = WindowDpi(window);
+  SetDpi(live, WindowDpi(window));
   SizeWindow(live);
   BuildControls(live);
   CentreOnScreen(window);

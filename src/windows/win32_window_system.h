@@ -72,6 +72,7 @@ class Win32WindowSystem final : public WindowSystem {
   bool MakeWindow(LiveForm& live);
   ControlLook LookOf(LiveForm& live, std::size_t index);
   void BuildControls(LiveForm& live);
+  void SetDpi(LiveForm& live, int dpi);
   void ApplyDpi(LiveForm& live, int dpi);
   void SizeWindow(LiveForm& live);
   static int FocusedControl(const LiveForm& live, HWND focus);
