@@ -7,9 +7,9 @@
 #include "launch/win32_process.h"
 #include "registry/win32_registry.h"
 #include "win32/run_time_calls.h"
-#include "windows/frm_aplicacao.h"
-#include "windows/frm_ie.h"
-#include "windows/frm_principal.h"
+#include "forms/frm_aplicacao.h"
+#include "forms/frm_ie.h"
+#include "forms/frm_principal.h"
 #include "windows/win32_single_launcher.h"
 #include "windows/win32_window_system.h"
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "win32/scoped.h"
-#include "windows/form_layout.h"
+#include "forms/form_layout.h"
 
 namespace kavrio {
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "windows/form_spec.h"
+#include "forms/form_spec.h"
 
 namespace kavrio {
 

@@ -1,7 +1,7 @@
 #include "windows/win32_pictures.h"
 
 #include "win32/scoped.h"
-#include "windows/bitmap_scaling.h"
+#include "forms/bitmap_scaling.h"
 
 namespace kavrio {
 

@@ -8,8 +8,8 @@
 #include <cstddef>
 
 #include "win32/scoped.h"
-#include "windows/form.h"
-#include "windows/form_layout.h"
+#include "forms/form.h"
+#include "forms/form_layout.h"
 
 namespace kavrio {
 

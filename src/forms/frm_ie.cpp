@@ -1,4 +1,4 @@
-#include "windows/frm_ie.h"
+#include "forms/frm_ie.h"
 
 #include <iterator>
 

@@ -1,4 +1,4 @@
-#include "windows/frm_principal.h"
+#include "forms/frm_principal.h"
 
 #include <iterator>
 

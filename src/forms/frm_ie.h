@@ -3,7 +3,7 @@
 #pragma once
 
 #include "launch/start_installer.h"
-#include "windows/form.h"
+#include "forms/form.h"
 
 namespace kavrio {
 

@@ -1,4 +1,4 @@
-#include "windows/frm_aplicacao.h"
+#include "forms/frm_aplicacao.h"
 
 #include <iterator>
 

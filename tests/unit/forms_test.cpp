@@ -10,11 +10,11 @@
 #include "fake_process.h"
 #include "fake_registry.h"
 #include "text_for_tests.h"
-#include "windows/bitmap_scaling.h"
-#include "windows/form_layout.h"
-#include "windows/frm_aplicacao.h"
-#include "windows/frm_ie.h"
-#include "windows/frm_principal.h"
+#include "forms/bitmap_scaling.h"
+#include "forms/form_layout.h"
+#include "forms/frm_aplicacao.h"
+#include "forms/frm_ie.h"
+#include "forms/frm_principal.h"
 
 namespace kavrio {
 namespace {

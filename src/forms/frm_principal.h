@@ -5,7 +5,7 @@
 #include "launch/start_installer.h"
 #include "registry/raised_error.h"
 #include "startup/browser_check.h"
-#include "windows/form.h"
+#include "forms/form.h"
 
 namespace kavrio {
 
