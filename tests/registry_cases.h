@@ -16,6 +16,7 @@
 
 #include "registry/registry.h"
 #include "registry/registry_port.h"
+#include "win32_codes.h"
 
 namespace kavrio {
 
@@ -27,6 +28,7 @@ inline void PrintTo(ValueKind kind, std::ostream* out) {
 namespace registry_cases {
 
 using namespace registry_codes;
+using namespace win32_codes;
 
 // Scratch key under HKEY_LOCAL_MACHINE; the Windows tier deletes it afterwards.
 inline constexpr const char* kScratchKey = "Software\\KavrioAdapterTests";

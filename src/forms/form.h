@@ -28,11 +28,10 @@ class Form {
   const FormSpec& spec_;
 };
 
-// The window operations that the handlers use. Windows are created on first use.
+// The window operations that the handlers use. A form's window is made when the form is
+// first shown.
 class WindowSystem {
  public:
-  // Creates the form's window, hidden, if it does not exist yet.
-  virtual void Create(Form& form) = 0;
   // Shows the form modeless, centred on the screen the first time it is shown.
   virtual void Show(Form& form) = 0;
   // Shows the form modally, with no owner; returns once it has been hidden or closed.

@@ -35,11 +35,14 @@ constexpr ControlSpec kControls[] = {
           "aproveitar todas as vantagens   do seu Kavrio Business."),
     Picture("Image1", kFrame1, 240, 480, 1830, 3930, kBitmapAplicacao),
 };
-static_assert(std::size(kControls) == kCount && kCount <= kMaxControls);
+constexpr char kTitle[] = "Kavrio";
+static_assert(std::size(kControls) == kCount && FitsLimits(kControls, kTitle));
+static_assert(IsRow(kControls, kCmdAvancar, "cmdAvancar") && IsRow(kControls, kCmdSair, "cmdSair") &&
+              IsRow(kControls, kFrame1, "Frame1") && IsRow(kControls, kFrame2, "Frame2"));
 
 }  // namespace
 
-const FormSpec kFrmAplicacao = {"frmAplicacao", "Kavrio", 6750, 5160, kControls, kCount};
+const FormSpec kFrmAplicacao = {"frmAplicacao", kTitle, 6750, 5160, kControls, kCount};
 
 FrmAplicacao::FrmAplicacao(WindowSystem& windows, const LaunchContext& launch)
     : Form(kFrmAplicacao), windows_(windows), launch_(launch) {}

@@ -28,17 +28,21 @@ constexpr ControlSpec kControls[] = {
           "Você deseja instalar o Internet Explorer 5.5 agora ?"),
     Picture("Image1", kFrame1, 240, 360, 1830, 3930, kBitmapPrincipal),
 };
-static_assert(std::size(kControls) == kCount && kCount <= kMaxControls);
+constexpr char kTitle[] = "Kavrio";
+static_assert(std::size(kControls) == kCount && FitsLimits(kControls, kTitle));
+static_assert(IsRow(kControls, kCmdSim, "cmdSim") && IsRow(kControls, kCmdNao, "cmdNão") &&
+              IsRow(kControls, kFrame1, "Frame1") && IsRow(kControls, kFrame2, "Frame2"));
 
 }  // namespace
 
-const FormSpec kFrmIE = {"frmIE", "Kavrio", 6750, 5130, kControls, kCount};
+const FormSpec kFrmIE = {"frmIE", kTitle, 6750, 5130, kControls, kCount};
 
 // Two sentences split by a lone carriage return, which the message box shows as two lines.
-const char kRestartWarning[] =
+constexpr char kRestartWarning[] =
     "Após o término da instalação do Internet Explorer, seu computador será reinicializado."
     "\r"
     "Por favor após o reinício do sistema, retire o CD de instalação e insira-o novamente.";
+static_assert(TextLength(kRestartWarning) < kMaxFormText);
 
 FrmIE::FrmIE(WindowSystem& windows, const LaunchContext& launch)
     : Form(kFrmIE), windows_(windows), launch_(launch) {}
@@ -46,7 +50,7 @@ FrmIE::FrmIE(WindowSystem& windows, const LaunchContext& launch)
 void FrmIE::OnPress(std::size_t controlIndex) {
   switch (controlIndex) {
     case kCmdSim:
-      windows_.ShowInformation(*this, kRestartWarning, "Kavrio");
+      windows_.ShowInformation(*this, kRestartWarning, kTitle);
       windows_.Hide(*this);
       StartInstaller(launch_, kBrowserSetupSuffix);
       windows_.Unload(*this);

@@ -23,11 +23,15 @@ constexpr ControlSpec kControls[] = {
     Button("cmdBusiness", kFrame1, 2280, 2760, 4335, 495, "Kavrio Business", 2),
     Picture("Image1", kFrame1, 240, 480, 1830, 3930, kBitmapPrincipal),
 };
-static_assert(std::size(kControls) == kCount && kCount <= kMaxControls);
+constexpr char kTitle[] = "Kavrio";
+static_assert(std::size(kControls) == kCount && FitsLimits(kControls, kTitle));
+static_assert(IsRow(kControls, kCmdHome, "cmdHome") && IsRow(kControls, kCmdBusiness, "cmdBusiness") &&
+              IsRow(kControls, kCmdSair, "cmdSair") && IsRow(kControls, kFrame1, "Frame1") &&
+              IsRow(kControls, kFrame2, "Frame2"));
 
 }  // namespace
 
-const FormSpec kFrmPrincipal = {"frmprincipal", "Kavrio", 6750, 5160, kControls, kCount};
+const FormSpec kFrmPrincipal = {"frmprincipal", kTitle, 6750, 5160, kControls, kCount};
 
 FrmPrincipal::FrmPrincipal(WindowSystem& windows, const LaunchContext& launch,
                            Form& browserPrompt, Form& businessWindow)

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "launch/start_installer.h"
-#include "registry/raised_error.h"
+#include "common/raised_error.h"
 #include "startup/browser_check.h"
 #include "forms/form.h"
 

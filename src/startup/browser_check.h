@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "registry/raised_error.h"
+#include "common/raised_error.h"
 #include "registry/registry.h"
 #include "registry/registry_port.h"
 

@@ -46,7 +46,7 @@ bool DecodeToBgr(const BITMAPINFOHEADER* header, DWORD resourceSize, BYTE* out) 
 }
 
 HBITMAP ResampledPicture(HINSTANCE instance, int id, int width, int height) {
-  HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2));  // RT_BITMAP
+  HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(id), RT_BITMAP);
   if (!found) return nullptr;
   HGLOBAL loaded = LoadResource(instance, found);
   const auto* header = loaded ? static_cast<const BITMAPINFOHEADER*>(LockResource(loaded)) : nullptr;

@@ -14,6 +14,7 @@ namespace kavrio {
 namespace {
 
 using namespace registry_codes;
+using namespace win32_codes;
 
 using fakes::FakeRegistry;
 

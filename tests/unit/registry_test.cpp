@@ -10,6 +10,7 @@ namespace kavrio {
 namespace {
 
 using namespace registry_codes;
+using namespace win32_codes;
 
 using registry_cases::Expected;
 using registry_cases::KeyCase;

@@ -19,6 +19,7 @@
 #include "launch/funcoes.h"
 #include "launch/launch_folder.h"
 #include "launch/win32_process.h"
+#include "win32/run_time_calls.h"
 
 namespace kavrio {
 namespace {
@@ -136,6 +137,7 @@ DWORD HandleCount() {
 class ProcessAdapter : public ::testing::Test {
  protected:
   void SetUp() override {
+    FindRunTimeCalls();  // as the launcher's entry does
     wchar_t temp[MAX_PATH];
     ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
     scratch_ = std::wstring(temp) + L"kavrio-launch-" + std::to_wstring(GetCurrentProcessId());
@@ -323,24 +325,24 @@ TEST_F(ProcessAdapter, ShellExecuteExStartsTheSameFileInTheGivenFolder) {
   const std::wstring program = Plant(L"Agente Plimox\\Instalador Assistente Kavrio.exe");
   Plant(L"Agente.exe");
   SetEnvironmentVariableW(L"KAVRIO_STUB_EXIT_CODE", L"42");
-  OsHandle process = 0;
-  std::uint32_t error = 0;
-  ASSERT_TRUE(os_.ShellExecuteExW(U(program), u"C:\\", &process, &error)) << error;
-  ASSERT_NE(process, 0u);
-  EXPECT_EQ(os_.WaitForSingleObject(process, kInfinite), kWaitObject0);
-  std::uint32_t exitCode = 0;
-  EXPECT_TRUE(os_.GetExitCodeProcess(process, &exitCode));
-  EXPECT_EQ(exitCode, 42u);
-  EXPECT_TRUE(os_.CloseHandle(process));
+  const OsAnswer<OsHandle> started = os_.ShellExecuteExW(U(program), u"C:\\");
+  ASSERT_TRUE(started.ok) << started.error;
+  ASSERT_NE(started.value, 0u);
+  EXPECT_EQ(os_.WaitForSingleObject(started.value, kInfinite), WAIT_OBJECT_0);
+  const OsAnswer<std::uint32_t> exitCode = os_.GetExitCodeProcess(started.value);
+  EXPECT_TRUE(exitCode.ok);
+  EXPECT_EQ(exitCode.value, 42u);
+  os_.CloseHandle(started.value);
   const std::vector<Record> records = Records();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].path, Utf8(program));
   EXPECT_EQ(records[0].workingFolder, "C:\\");
 
   const std::wstring missing = scratch_ + L"\\Missing.exe";
-  EXPECT_FALSE(os_.ShellExecuteExW(U(missing), u"C:\\", &process, &error));
-  EXPECT_EQ(process, 0u);
-  EXPECT_EQ(error, kErrorFileNotFound);
+  const OsAnswer<OsHandle> failed = os_.ShellExecuteExW(U(missing), u"C:\\");
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(failed.value, 0u);
+  EXPECT_EQ(failed.error, static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
 }
 
 // The same answers that the host fake gives.

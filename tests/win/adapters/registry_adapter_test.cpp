@@ -18,6 +18,18 @@
 namespace kavrio {
 namespace {
 
+using namespace win32_codes;
+static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND && kErrorAccessDenied == ERROR_ACCESS_DENIED &&
+              kErrorInvalidHandle == ERROR_INVALID_HANDLE &&
+              kErrorInvalidParameter == ERROR_INVALID_PARAMETER &&
+              kErrorBadPathname == ERROR_BAD_PATHNAME && kErrorMoreData == ERROR_MORE_DATA &&
+              kErrorCancelled == ERROR_CANCELLED);
+static_assert(kRegExpandSz == REG_EXPAND_SZ && kRegDwordBigEndian == REG_DWORD_BIG_ENDIAN &&
+              kRegMultiSz == REG_MULTI_SZ && kRegQword == REG_QWORD && kKeyRead == KEY_READ &&
+              kKeyAllAccess == KEY_ALL_ACCESS);
+static_assert(kWaitObject0 == WAIT_OBJECT_0 && kWaitTimeout == WAIT_TIMEOUT &&
+              kWaitFailed == WAIT_FAILED);
+
 using registry_cases::KeyCase;
 using registry_cases::kReadOnlyKey;
 using registry_cases::kScratchKey;
