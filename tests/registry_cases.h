@@ -212,6 +212,14 @@ inline void ExpectValue(const OrRaised<RegistryValue>& read, const Expected& exp
   EXPECT_EQ(read.value.AsNumber(), expected.number);
 }
 
+// Runs a KeyCase through the reader over a port whose registry holds the scratch keys.
+inline void ExpectKeyCase(RegistryPort& port, const KeyCase& c) {
+  const OrRaised<bool> exists = KeyExists(port, kHkeyLocalMachine, c.keyPath);
+  ASSERT_FALSE(exists.raised.has_value());
+  EXPECT_EQ(exists.value, c.keyExists);
+  ExpectValue(GetValue(port, kHkeyLocalMachine, c.keyPath, c.valueName), c.value);
+}
+
 // Runs a PortCase against a port whose registry holds the scratch keys.
 inline void ExpectPortBehaviour(RegistryPort& port, const PortCase& c) {
   RegKey key = 0;

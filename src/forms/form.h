@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "forms/form_spec.h"
+#include "launch/start_installer.h"
 
 namespace kavrio {
 
@@ -47,6 +48,23 @@ class WindowSystem {
 
  protected:
   ~WindowSystem() = default;
+};
+
+// A window of the launcher: its handlers have the window operations and the CD at hand.
+class LauncherForm : public Form {
+ protected:
+  LauncherForm(const FormSpec& spec, WindowSystem& windows, const LaunchContext& launch)
+      : Form(spec), windows_(windows), launch_(launch) {}
+
+  // The end of an install road: the window hides, the installer starts, the program ends.
+  void HideStartAndEnd(const char16_t* installerSuffix) {
+    windows_.Hide(*this);
+    StartInstaller(launch_, installerSuffix);
+    windows_.EndProgram();
+  }
+
+  WindowSystem& windows_;
+  const LaunchContext& launch_;
 };
 
 }  // namespace kavrio

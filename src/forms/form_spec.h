@@ -92,8 +92,8 @@ constexpr bool SameText(const char* a, const char* b) {
 // The table fits the engine's arrays, and every text fits the buffer that it is converted
 // into: a longer one would be cut without a word.
 template <std::size_t Count>
-constexpr bool FitsLimits(const ControlSpec (&controls)[Count], const char* title) {
-  bool fits = Count <= kMaxControls && TextLength(title) < kMaxFormName;
+constexpr bool FitsLimits(const ControlSpec (&controls)[Count]) {
+  bool fits = Count <= kMaxControls;
   for (const ControlSpec& control : controls) {
     fits = fits && TextLength(control.text) < kMaxFormText &&
            (!control.font || TextLength(control.font->face) < kMaxFaceName);
@@ -108,6 +108,10 @@ constexpr bool IsRow(const ControlSpec (&controls)[Count], int index, const char
   return index >= 0 && static_cast<std::size_t>(index) < Count &&
          SameText(controls[index].name, name);
 }
+
+// The title of every window of the launcher, and of its message boxes.
+inline constexpr char kFormTitle[] = "Kavrio";
+static_assert(TextLength(kFormTitle) < kMaxFormName);
 
 // The first control id; control i of a table gets kFirstControlId + i. Ids 1 and 2 (IDOK and
 // IDCANCEL) stay free, since the dialog manager sends them for Enter and Esc.

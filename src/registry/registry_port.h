@@ -15,13 +15,9 @@ using RegKey = std::uintptr_t;
 namespace registry_codes {
 
 inline constexpr std::int32_t kErrorSuccess = 0;
-
-inline constexpr std::uint32_t kRegNone = 0;
-inline constexpr std::uint32_t kRegSz = 1;
-inline constexpr std::uint32_t kRegBinary = 3;
-inline constexpr std::uint32_t kRegDword = 4;
-
 inline constexpr std::uint32_t kKeyQueryValue = 0x0001;
+// The value types: REG_NONE, REG_SZ, REG_BINARY, REG_DWORD.
+enum : std::uint32_t { kRegNone = 0, kRegSz = 1, kRegBinary = 3, kRegDword = 4 };
 
 }  // namespace registry_codes
 

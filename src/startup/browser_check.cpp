@@ -5,33 +5,35 @@
 
 namespace kavrio {
 
+namespace {
+
+// The decimal text of `number`, with a leading "-" when negative, written to out (room for
+// 11 characters); returns its length.
+std::size_t WriteDecimal(std::int32_t number, char* out) {
+  // Widened first, so that the lowest number still has a magnitude.
+  std::uint64_t magnitude = static_cast<std::uint64_t>(number < 0 ? -std::int64_t{number} : number);
+  char digits[10];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  std::size_t length = 0;
+  if (number < 0) out[length++] = '-';
+  while (count > 0) out[length++] = digits[--count];
+  return length;
+}
+
+}  // namespace
+
 ValueText ValueToText(const RegistryValue& value) {
   ValueText text;
-  switch (value.Kind()) {
-    case ValueKind::Empty:
-      break;
-    case ValueKind::Text: {
-      const std::string_view source = value.AsText();
-      std::memcpy(text.chars_.data(), source.data(), source.size());
-      text.length_ = source.size();
-      break;
-    }
-    case ValueKind::Byte:
-    case ValueKind::Integer:
-    case ValueKind::Long: {
-      // Widened first, so that the lowest Long still has a magnitude.
-      const std::int64_t number = value.AsNumber();
-      std::uint64_t magnitude = static_cast<std::uint64_t>(number < 0 ? -number : number);
-      char digits[20];
-      std::size_t count = 0;
-      do {
-        digits[count++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-      } while (magnitude != 0);
-      if (number < 0) text.chars_[text.length_++] = '-';
-      while (count > 0) text.chars_[text.length_++] = digits[--count];
-      break;
-    }
+  if (value.Kind() == ValueKind::Text) {
+    const std::string_view source = value.AsText();
+    std::memcpy(text.chars_.data(), source.data(), source.size());
+    text.length_ = source.size();
+  } else if (value.Kind() != ValueKind::Empty) {
+    text.length_ = WriteDecimal(value.AsNumber(), text.chars_.data());
   }
   return text;
 }

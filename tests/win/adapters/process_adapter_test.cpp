@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "../files.h"
 #include "launch/funcoes.h"
 #include "launch/launch_folder.h"
 #include "launch/win32_process.h"
@@ -49,29 +50,10 @@ bool HasAnsiForm(const std::wstring& text) {
          !lossy;
 }
 
-std::wstring ExeFolder() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.rfind(L'\\'));
-}
+using win_tier::ExeFolder;
 
 void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = folder + L"\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-  }
+  win_tier::EmptyFolder(folder);
   RemoveDirectoryW(folder.c_str());
 }
 
