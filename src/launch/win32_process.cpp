@@ -54,6 +54,22 @@ void CopyAsUtf16(const char* ansi, UINT length, char16_t* buffer, int wideLength
   buffer[wideLength] = u'\0';
 }
 
+// A CD taken out under the menu must give a failed start, not the system's "There is no
+// disk in the drive" box: critical errors fail while the program is started. The started
+// program inherits the mode in force at that moment; where the launcher's own mode is the
+// default, ChildFlags gives it the default again, so it gets the mode it always did.
+class CriticalErrorsFail {
+ public:
+  CriticalErrorsFail() : own_(::SetErrorMode(SEM_FAILCRITICALERRORS)) {
+    ::SetErrorMode(own_ | SEM_FAILCRITICALERRORS);
+  }
+  ~CriticalErrorsFail() { ::SetErrorMode(own_); }
+  DWORD ChildFlags() const { return own_ == 0 ? CREATE_DEFAULT_ERROR_MODE : 0; }
+
+ private:
+  UINT own_;
+};
+
 }  // namespace
 
 bool Win32Process::CreateProcessW(const char16_t* applicationName, char16_t* commandLine,
@@ -63,6 +79,8 @@ bool Win32Process::CreateProcessW(const char16_t* applicationName, char16_t* com
   PROCESS_INFORMATION info;
   ZeroMemory(&info, sizeof info);
   BOOL ok = FALSE;
+  const CriticalErrorsFail noDiskBox;
+  creationFlags |= noDiskBox.ChildFlags();
   if (Calls().CreateProcessW) {
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
@@ -110,7 +128,9 @@ bool Win32Process::ShellExecuteExW(const char16_t* file, const char16_t* directo
     return false;
   }
   // NOASYNC: the launcher ends right after the call. FLAG_NO_UI: failures are
-  // never shown; the elevation prompt itself is not an error box.
+  // never shown; the elevation prompt itself is not an error box. Critical errors are left
+  // as they are: this runs only after CreateProcess has read the file (elevation needed),
+  // and the shell has no flag that would keep a raised mode from the program it starts.
   const ULONG mask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
   BOOL ok = FALSE;
   HANDLE started = nullptr;
@@ -147,7 +167,7 @@ bool Win32Process::ShellExecuteExW(const char16_t* file, const char16_t* directo
 
 std::uint32_t Win32Process::GetFileAttributesW(const char16_t* path) {
   // No "insert a disk" box for an empty drive C:.
-  const UINT previousMode = ::SetErrorMode(SEM_FAILCRITICALERRORS);
+  const CriticalErrorsFail noDiskBox;
   DWORD attributes = INVALID_FILE_ATTRIBUTES;
   if (Calls().GetFileAttributesW) {
     attributes = Calls().GetFileAttributesW(Wide(path));
@@ -155,7 +175,6 @@ std::uint32_t Win32Process::GetFileAttributesW(const char16_t* path) {
     AnsiPath ansi(path);
     if (ansi.Ok()) attributes = ::GetFileAttributesA(ansi.Get());
   }
-  ::SetErrorMode(previousMode);
   return attributes;
 }
 
