@@ -1,4 +1,5 @@
-"""Reads the parts of a PE image that the audit and the benchmark need.
+"""Reads the parts of a PE image that the audit, the benchmark and the post-link fix-up
+(tools/run_from_swap.py) need.
 
 Only the Python 3 standard library is used, so this runs on any build machine.
 """
@@ -38,7 +39,7 @@ BASE_RELOCATION_DIRECTORY = 5
 
 
 def flag_names(value, names):
-    """"NAME | NAME | 0x..." for the bits set in value."""
+    """The names of the bits set in value, joined by " | "."""
     parts = [names.get(1 << bit, "0x%x" % (1 << bit)) for bit in range(32) if value >> bit & 1]
     return " | ".join(parts) or "none"
 
