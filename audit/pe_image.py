@@ -1,4 +1,5 @@
-"""Reads the parts of a PE image that the audit and the benchmark need.
+"""Reads the parts of a PE image that the audit, the benchmark and the post-link fix-up
+(tools/run_from_swap.py) need.
 
 Only the Python 3 standard library is used, so this runs on any build machine.
 """
@@ -11,6 +12,48 @@ RESOURCE_TYPE_NAMES = {
     9: "accelerators", 12: "cursor group", 14: "icon group", 16: "version info",
     24: "manifest",
 }
+# COFF header Characteristics.
+FILE_RELOCS_STRIPPED = 0x0001
+FILE_REMOVABLE_RUN_FROM_SWAP = 0x0400
+FILE_NET_RUN_FROM_SWAP = 0x0800
+FILE_CHARACTERISTIC_NAMES = {
+    0x0001: "RELOCS_STRIPPED", 0x0002: "EXECUTABLE_IMAGE", 0x0004: "LINE_NUMS_STRIPPED",
+    0x0008: "LOCAL_SYMS_STRIPPED", 0x0020: "LARGE_ADDRESS_AWARE", 0x0100: "32BIT_MACHINE",
+    0x0200: "DEBUG_STRIPPED", 0x0400: "REMOVABLE_RUN_FROM_SWAP", 0x0800: "NET_RUN_FROM_SWAP",
+    0x1000: "SYSTEM", 0x2000: "DLL", 0x4000: "UP_SYSTEM_ONLY",
+}
+# Optional header DllCharacteristics.
+DLL_DYNAMIC_BASE = 0x0040
+DLL_NX_COMPAT = 0x0100
+DLL_CHARACTERISTIC_NAMES = {
+    0x0020: "HIGH_ENTROPY_VA", 0x0040: "DYNAMIC_BASE", 0x0080: "FORCE_INTEGRITY",
+    0x0100: "NX_COMPAT", 0x0200: "NO_ISOLATION", 0x0400: "NO_SEH", 0x0800: "NO_BIND",
+    0x1000: "APPCONTAINER", 0x2000: "WDM_DRIVER", 0x4000: "GUARD_CF",
+    0x8000: "TERMINAL_SERVER_AWARE",
+}
+# Section Characteristics.
+SCN_MEM_EXECUTE = 0x20000000
+SCN_MEM_READ = 0x40000000
+SCN_MEM_WRITE = 0x80000000
+BASE_RELOCATION_DIRECTORY = 5
+
+
+def flag_names(value, names):
+    """The names of the bits set in value, joined by " | "."""
+    parts = [names.get(1 << bit, "0x%x" % (1 << bit)) for bit in range(32) if value >> bit & 1]
+    return " | ".join(parts) or "none"
+
+
+def pe_checksum(data, checksum_offset):
+    """The optional header's CheckSum for a file: its 16-bit words (the CheckSum field itself
+    read as zero) added with end-around carry, plus the file's length."""
+    words = bytes(data[:checksum_offset]) + bytes(4) + bytes(data[checksum_offset + 4:])
+    if len(words) % 2:
+        words += b"\0"
+    total = sum(struct.unpack("<%dH" % (len(words) // 2), words))
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return (total + len(data)) & 0xFFFFFFFF
 
 
 class PeError(ValueError):
@@ -18,11 +61,17 @@ class PeError(ValueError):
 
 
 class Section:
-    def __init__(self, name, virtual_size, raw_offset, raw_size):
+    def __init__(self, name, virtual_size, raw_offset, raw_size, characteristics=0):
         self.name = name
         self.virtual_size = virtual_size
         self.raw_offset = raw_offset
         self.raw_size = raw_size
+        self.characteristics = characteristics
+
+    @property
+    def writable_and_executable(self):
+        both = SCN_MEM_WRITE | SCN_MEM_EXECUTE
+        return self.characteristics & both == both
 
 
 class PeImage:
@@ -36,6 +85,7 @@ class PeImage:
         if data[pe_offset:pe_offset + 4] != b"PE\0\0":
             raise PeError("no PE signature")
         coff = pe_offset + 4
+        self.characteristics_offset = coff + 18
         (self.machine, section_count, self.timestamp, _, _,
          optional_size, self.characteristics) = struct.unpack_from("<HHIIIHH", data, coff)
         optional = coff + 20
@@ -47,8 +97,9 @@ class PeImage:
          self.major_subsystem_version, self.minor_subsystem_version) = struct.unpack_from(
              "<HHHHHH", data, optional + 40)
         self.size_of_headers = struct.unpack_from("<I", data, optional + 60)[0]
-        self.checksum = struct.unpack_from("<I", data, optional + 64)[0]
-        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
+        self.checksum_offset = optional + 64
+        self.checksum = struct.unpack_from("<I", data, self.checksum_offset)[0]
+        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, optional + 68)
         directories = optional + (112 if self.is_pe32_plus else 96)
         directory_count = struct.unpack_from("<I", data, directories - 4)[0]
         self.directories = [struct.unpack_from("<II", data, directories + 8 * i)
@@ -60,7 +111,8 @@ class PeImage:
             name = raw[:8].rstrip(b"\0").decode("ascii", "replace")
             virtual_size, virtual_address, raw_size, raw_offset = struct.unpack_from(
                 "<IIII", raw, 8)
-            section = Section(name, virtual_size, raw_offset, raw_size)
+            characteristics = struct.unpack_from("<I", raw, 36)[0]
+            section = Section(name, virtual_size, raw_offset, raw_size, characteristics)
             section.virtual_address = virtual_address
             self.sections.append(section)
 
@@ -80,6 +132,34 @@ class PeImage:
     @property
     def subsystem_version(self):
         return "%d.%d" % (self.major_subsystem_version, self.minor_subsystem_version)
+
+    def computed_checksum(self):
+        return pe_checksum(self.data, self.checksum_offset)
+
+    def directory(self, index):
+        """(rva, size) of a data directory, (0, 0) where the header has none."""
+        return self.directories[index] if index < len(self.directories) else (0, 0)
+
+    def relocation_blocks(self):
+        """(page rva, entry count) of each block of the base-relocation table."""
+        rva, size = self.directory(BASE_RELOCATION_DIRECTORY)
+        if not size:
+            return []
+        start = self.file_offset(rva)
+        if start + size > len(self.data):
+            raise PeError("the base-relocation table runs past the end of the file")
+        blocks = []
+        at = start
+        while at < start + size:
+            if at + 8 > start + size:
+                raise PeError("a base-relocation block header runs past the table")
+            page, block_size = struct.unpack_from("<II", self.data, at)
+            if block_size < 8 or block_size % 2 or at + block_size > start + size:
+                raise PeError("the base-relocation block at 0x%x has size %d" % (
+                    at - start, block_size))
+            blocks.append((page, (block_size - 8) // 2))
+            at += block_size
+        return blocks
 
     def section(self, name):
         return next((s for s in self.sections if s.name == name), None)

@@ -1,4 +1,4 @@
-"""Tests of the import audit and of the reproducibility check's diagnosis.
+"""Tests of the import, header and CPU audits and of the reproducibility check's diagnosis.
 
   python3 -m unittest discover -s audit -p 'test_*.py'
 
@@ -27,6 +27,8 @@ def load_script(name):
 
 
 check_reproducible = load_script("check-reproducible")
+sys.path.insert(0, os.path.join(HERE, "..", "tools"))
+import run_from_swap  # noqa: E402
 
 PROGRAM = """
 #include <windows.h>
@@ -248,6 +250,79 @@ class CpuFloorTest(unittest.TestCase):
                     self.assertIn(expected_text, output)
                     if expected_code == 1 and not code.startswith("-"):
                         self.assertRegex(output, r"\bstart in \S+\.o")
+
+
+@unittest.skipUnless(have("i686-w64-mingw32-gcc"), "MinGW compilers not installed")
+class HeaderAuditTest(unittest.TestCase):
+    """Each row links the fixture program with some flags, runs the post-link fix-up or not,
+    changes bytes, and runs the audit on it."""
+
+    SHIPPED = ["-Wl,--enable-reloc-section", "-Wl,--dynamicbase", "-Wl,--nxcompat"]
+
+    def test_header(self):
+        def put(offset_of, value):
+            return lambda data, image: struct.pack_into("<I", data, offset_of(image), value)
+
+        def flip_first_code_byte(data, image):
+            data[image.section(".text").raw_offset] ^= 0xFF
+
+        def idata_executable(data, image):
+            header = image.data.index(b".idata\0", 0, image.size_of_headers)
+            struct.pack_into("<I", data, header + 36,
+                             image.section(".idata").characteristics | 0x20000000)
+
+        relocation_directory = lambda image: image.checksum_offset + 32 + 8 * 5  # noqa: E731
+        first_block_size = lambda image: image.section(".reloc").raw_offset + 4  # noqa: E731
+        cases = [  # (what, link flags, fix-up, change before it, change after it, exit, texts)
+            ("the shipped flags and the fix-up pass", self.SHIPPED, True, None, None, 0,
+             ["0x0140  DYNAMIC_BASE | NX_COMPAT", "runs from swap"]),
+            ("without the fix-up", self.SHIPPED, False, None, None, 1,
+             ["lack REMOVABLE_RUN_FROM_SWAP", "lack NET_RUN_FROM_SWAP"]),
+            ("fixed load address", self.SHIPPED + ["-Wl,--disable-dynamicbase"], True, None,
+             None, 1, ["DllCharacteristics lack DYNAMIC_BASE"]),
+            ("data may run", self.SHIPPED + ["-Wl,--disable-nxcompat"], True, None, None, 1,
+             ["DllCharacteristics lack NX_COMPAT"]),
+            ("relocations stripped", ["-Wl,--disable-reloc-section"], True, None, None, 1,
+             ["no .reloc section with data", "RELOCS_STRIPPED"]),
+            ("an extra DllCharacteristics bit", self.SHIPPED + ["-Wl,--tsaware"], True, None,
+             None, 1, ["have TERMINAL_SERVER_AWARE beyond"]),
+            ("a byte changed after the checksum", self.SHIPPED, True, None,
+             flip_first_code_byte, 1, ["CheckSum is 0x"]),
+            ("a writable and executable section", self.SHIPPED, True, idata_executable, None, 1,
+             ["section .idata is both writable and executable"]),
+            ("relocation directory outside .reloc", self.SHIPPED, True,
+             put(relocation_directory, 0x1000), None, 1, ["does not lie in .reloc"]),
+            ("a broken relocation block", self.SHIPPED, True, put(first_block_size, 3), None, 1,
+             ["block at 0x0 has size 3"]),
+        ]
+        with tempfile.TemporaryDirectory() as folder:
+            source = os.path.join(folder, "program.c")
+            with open(source, "w") as f:
+                f.write(PROGRAM)
+            for number, (what, flags, fix_up, before, after, code, texts) in enumerate(cases):
+                with self.subTest(what):
+                    exe = os.path.join(folder, "h%d.exe" % number)
+                    subprocess.run(["i686-w64-mingw32-gcc", "-Os", "-nostdlib", "-Wl,-e,_start",
+                                    *flags, source, "-o", exe, "-lkernel32", "-luser32"],
+                                   check=True)
+                    with open(exe, "rb") as f:
+                        data = bytearray(f.read())
+                    image = PeImage(bytes(data))
+                    self.assertEqual(image.computed_checksum(), image.checksum,
+                                     "the checksum that ld wrote")
+                    for change, fix in ((before, fix_up), (after, False)):
+                        if change:
+                            change(data, PeImage(bytes(data)))
+                        if fix:
+                            data = bytearray(run_from_swap.run_from_swap(bytes(data)))
+                    with open(exe, "wb") as f:
+                        f.write(data)
+                    result = subprocess.run([sys.executable, os.path.join(HERE, "check-header"),
+                                             exe], capture_output=True, text=True)
+                    output = result.stdout + result.stderr
+                    self.assertEqual(result.returncode, code, output)
+                    for text in texts:
+                        self.assertIn(text, output)
 
 
 @unittest.skipUnless(have("git"), "git not installed")

@@ -9,7 +9,9 @@ and openssl.
 import importlib.machinery
 import importlib.util
 import os
+import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -24,15 +26,48 @@ MAKE_CD = os.path.join(ROOT, "scripts", "make-cd")
 BIN = os.path.join(ROOT, "build", "win32", "bin")
 INSTALLERS = ("Setup.exe", "Agente Plimox/Instalador Assistente Kavrio.exe",
               "Internet Explorer 5.5/ie5setup.exe")
+SETUP, AGENT, IE = INSTALLERS
 DIR_LINK = object()  # in a tree spec: a link to a folder that holds it
+
+
+def dos_stub(header):
+    return b"MZ".ljust(0x3C, b"\0") + struct.pack("<I", 0x40) + header
+
+
+def pe(machine=0x14C, characteristics=0x0102, subsystem=2, version=(4, 0), wide=False,
+       section=None, tail=b""):
+    """A PE header as a linker writes it; section: (raw offset, raw size) of one section."""
+    directories = 112 if wide else 96
+    optional = bytearray(directories + 16 * 8)
+    struct.pack_into("<H", optional, 0, 0x20B if wide else 0x10B)
+    struct.pack_into("<HH", optional, 48, *version)
+    struct.pack_into("<H", optional, 68, subsystem)
+    struct.pack_into("<I", optional, directories - 4, 16)
+    table = b"" if section is None else struct.pack(
+        "<8s6I2HI", b".text", section[1], 0x1000, section[1], section[0], 0, 0, 0, 0, 0x60000020)
+    coff = struct.pack("<HHIIIHH", machine, len(table) // 40, 0, 0, 0, len(optional),
+                       characteristics)
+    return dos_stub(b"PE\0\0" + coff + bytes(optional) + table) + tail
+
+
+def ne(flags=0x0302, target=2):
+    header = bytearray(b"NE".ljust(0x40, b"\0"))
+    struct.pack_into("<H", header, 0x0C, flags)
+    header[0x36] = target
+    return dos_stub(bytes(header))
+
+
+def le(module_type=0):
+    return dos_stub(b"LE".ljust(0x10, b"\0") + struct.pack("<I", module_type).ljust(0xB4, b"\0"))
+
 
 # Installers with data files beside them, names with spaces and accents, an empty folder.
 GOOD = {
-    "Setup.exe": b"MZ home",
+    "Setup.exe": pe(tail=b"home"),
     "Dados/setup.ini": b"[setup]\r\n",
-    "Agente Plimox/Instalador Assistente Kavrio.exe": b"MZ agent",
+    "Agente Plimox/Instalador Assistente Kavrio.exe": pe(tail=b"agent"),
     "Agente Plimox/Instalação/Leia-me.txt": "Olá".encode("cp1252"),
-    "Internet Explorer 5.5/ie5setup.exe": b"MZ ie",
+    "Internet Explorer 5.5/ie5setup.exe": pe(subsystem=3, tail=b"ie"),
     "Internet Explorer 5.5/IE5.5 Português.cab": bytes(range(256)) * 40,
     "Vazia/": None,
 }
@@ -123,6 +158,52 @@ class RefusalTest(unittest.TestCase):
          ["Dados/old.cab: a link to nothing"]),
         ("a link that loops", [], {"Dados/again": DIR_LINK},
          ["Dados/again: a link to a folder that holds it"]),
+        # Installers that no Windows starts, read from their headers.
+        ("a text Setup.exe and an empty ie5setup.exe, named at once", [],
+         {SETUP: b"@echo off\r\ninstalar\r\n", IE: b""},
+         ["Setup.exe is a text file, not a program",
+          "Internet Explorer 5.5/ie5setup.exe is empty (0 bytes)", "starts nothing"]),
+        ("a layout fault and a header fault, listed together", [SETUP], {AGENT: b"PK\3\4"},
+         ["missing: Setup.exe", "Kavrio.exe is a ZIP archive, not a program"]),
+        ("an MS-DOS header cut short", [], {SETUP: b"MZ home"},
+         ["Setup.exe is cut short (7 bytes, less than an MS-DOS header)"]),
+        ("no Windows header after the MS-DOS one", [], {SETUP: dos_stub(bytes(64))},
+         ["Setup.exe is an MS-DOS program or a damaged file (no PE, NE or LE header)"]),
+        ("a PE header cut short", [], {SETUP: pe()[:0x70]},
+         ["Setup.exe is a damaged PE file (its header is cut short)"]),
+        ("sections that end past the file", [], {SETUP: pe(section=(0x400, 0x200))},
+         ["Setup.exe is cut short (its sections need 1536 bytes, the file has 352)"]),
+        ("a DLL", [], {AGENT: pe(characteristics=0x2102)}, ["Kavrio.exe is a DLL, not a program"]),
+        ("an object file", [], {AGENT: pe(characteristics=0x0100)},
+         ["Kavrio.exe is not an executable image"]),
+        ("a native program", [], {IE: pe(subsystem=1)},
+         ["ie5setup.exe is a native program or driver, which the launcher cannot start"]),
+        ("a PE32+ header for i386", [], {IE: pe(wide=True)},
+         ["ie5setup.exe is a damaged PE file (a PE32+ header for machine i386)"]),
+        ("a subsystem version no Windows takes", [], {SETUP: pe(version=(11, 0))},
+         ["Setup.exe is a PE32 GUI program with subsystem version 11.0, which no Windows"]),
+        ("a 16-bit DLL", [], {IE: ne(flags=0x8000)}, ["ie5setup.exe is a 16-bit DLL"]),
+        ("a device driver (VxD)", [], {IE: le(0x28000)},
+         ["ie5setup.exe is an LE library or device driver, not a program"]),
+    ]
+
+    # Installers that start on only part of Windows 98 to 11: --strict refuses them.
+    STRICT_ROWS = [  # (case, installers changed, texts the message must hold)
+        ("PE32+ x64", {AGENT: pe(0x8664, wide=True, version=(5, 2))},
+         ["Kavrio.exe is a 64-bit program: on 32-bit Windows the launcher will start nothing"]),
+        ("PE32+ x64 for Vista", {AGENT: pe(0x8664, wide=True, version=(6, 0))},
+         ["Kavrio.exe is a 64-bit program with subsystem version 6.0: on 32-bit Windows and "
+          "Windows XP x64 the launcher"]),
+        ("PE32 subsystem 5.1", {SETUP: pe(version=(5, 1))},
+         ["Setup.exe is a program with subsystem version 5.1: on Windows 98, ME and 2000 the"]),
+        ("PE32 subsystem 4.10", {SETUP: pe(version=(4, 10))},
+         ["Setup.exe is a program with subsystem version 4.10: on Windows 98 and ME the"]),
+        ("NE", {IE: ne()},
+         ["ie5setup.exe is a 16-bit program: on 64-bit Windows the launcher will start nothing"]),
+        ("LE program", {IE: le()}, ["ie5setup.exe is an MS-DOS-extended program (LE)",
+                                    "on 64-bit Windows the launcher will start nothing"]),
+        ("ARM64", {AGENT: pe(0xAA64, wide=True, version=(10, 0))},
+         ["Kavrio.exe is a program for ARM64 processors: on every x86 and x64 PC"]),
     ]
 
     def setUp(self):
@@ -144,6 +225,17 @@ class RefusalTest(unittest.TestCase):
                 out = os.path.join(self.tmp, "out-" + case.replace(" ", "-"))
                 result = make_cd("--installers", installers, "--out", os.path.join(out, "k.iso"))
                 self.assert_refused(result, texts, out)
+
+    def test_strict_refuses_installers_that_start_on_part_of_windows(self):
+        for case, changed, texts in self.STRICT_ROWS:
+            with self.subTest(case):
+                installers = os.path.join(self.tmp, case.replace(" ", "-"))
+                make_tree(installers, dict(GOOD, **changed))
+                out = os.path.join(self.tmp, "out-" + case.replace(" ", "-"))
+                result = make_cd("--installers", installers, "--strict",
+                                 "--out", os.path.join(out, "k.iso"))
+                self.assert_refused(result, texts + ["(--strict)"], out)
+                self.assertNotIn("starts nothing.", result.stderr)
 
     def test_faults_of_the_arguments(self):
         installers = os.path.join(self.tmp, "installers")
@@ -191,13 +283,19 @@ class ImageTest(unittest.TestCase):
         cls.tmp = tempfile.mkdtemp(prefix="make-cd-image-")
         installers = os.path.join(cls.tmp, "installers")
         make_tree(installers, GOOD)
+        odd = os.path.join(cls.tmp, "odd")  # each installer starts on part of Windows only
+        make_tree(odd, dict(GOOD, **{SETUP: pe(subsystem=3, version=(5, 1)), IE: ne(),
+                                     AGENT: pe(0x8664, wide=True, version=(5, 2))}))
         cls.iso = {"stand-ins": os.path.join(cls.tmp, "a", "kavrio.iso"),
                    "stand-ins again": os.path.join(cls.tmp, "b", "c", "kavrio.iso"),
-                   "installers": os.path.join(cls.tmp, "d", "cd.iso")}
+                   "installers": os.path.join(cls.tmp, "d", "cd.iso"),
+                   "odd installers": os.path.join(cls.tmp, "e", "cd.iso")}
         cls.results = {name: make_cd("--out", cls.iso[name]) for name in cls.iso
-                       if name != "installers"}
+                       if "installers" not in name}
         cls.results["installers"] = make_cd("--out", cls.iso["installers"], "--installers",
                                             installers, env={"SOURCE_DATE_EPOCH": str(cls.EPOCH)})
+        cls.results["odd installers"] = make_cd("--out", cls.iso["odd installers"],
+                                                "--installers", odd)
         stub = read(os.path.join(BIN, "stub_installer.exe"))
         common = {"kavrio.exe": read(os.path.join(BIN, "kavrio.exe")),
                   "autorun.inf": read(os.path.join(ROOT, "cd", "autorun.inf"))}
@@ -223,6 +321,34 @@ class ImageTest(unittest.TestCase):
                 self.assertIn("volume KAVRIO", result.stdout)
                 self.assertIn("Agente Plimox\\Instalador Assistente Kavrio.exe", result.stdout)
                 self.assertEqual("stand-ins" in result.stdout, run.startswith("stand-ins"))
+
+    def test_the_output_ends_with_each_installers_kind_and_oldest_windows(self):
+        odd = [("Setup.exe", "PE32 console", "Windows XP"),
+               ("Agente Plimox\\Instalador Assistente Kavrio.exe", "PE32+ GUI",
+                "Windows XP x64, 64-bit only"),
+               ("Internet Explorer 5.5\\ie5setup.exe", "NE (16-bit)", "Windows 98, 32-bit only")]
+        tables = {"stand-ins": [(p.replace("/", "\\"), "PE32 GUI", "Windows 98") for p in INSTALLERS],
+                  "odd installers": odd}
+        tables["installers"] = tables["stand-ins"][:2] + [(odd[2][0], "PE32 console", "Windows 98")]
+        for run, rows in tables.items():
+            with self.subTest(run):
+                tail = self.results[run].stdout.splitlines()[-3:]
+                self.assertEqual([tuple(re.split(r"\s{2,}", line)) for line in tail], rows)
+
+    def test_installers_that_start_on_part_of_windows_are_written_with_a_warning_each(self):
+        warnings = [line for line in self.results["odd installers"].stderr.splitlines()
+                    if line.startswith("make-cd: warning: ")]
+        self.assertEqual(warnings, [
+            "make-cd: warning: Setup.exe is a program with subsystem version 5.1: on Windows 98, "
+            "ME and 2000 the launcher will start nothing",
+            "make-cd: warning: Agente Plimox/Instalador Assistente Kavrio.exe is a 64-bit program: "
+            "on 32-bit Windows the launcher will start nothing",
+            "make-cd: warning: Internet Explorer 5.5/ie5setup.exe is a 16-bit program: on 64-bit "
+            "Windows the launcher will start nothing"])
+        with joliet.JolietImage(self.iso["odd installers"]) as image:
+            self.assertEqual(image.files()[AGENT], pe(0x8664, wide=True, version=(5, 2)))
+        for run in ("stand-ins", "installers"):
+            self.assertNotIn("warning", self.results[run].stderr)
 
     def test_every_reading_of_the_cd_gives_every_name_and_byte(self):
         def api(iso, _):

@@ -43,15 +43,28 @@ endfunction()
 
 # A Windows GUI program: statically linked, stripped, GUI subsystem 4.0, entered through
 # its own WinMainCRTStartup (src/win32_entry.cpp for the launcher) instead of the C runtime's
-# start-up code, no relocations (an exe loads at its preferred base), no timestamp in the PE
-# header, with a link map beside it.
+# start-up code, no timestamp in the PE header, with a link map beside it. It may load at any
+# address (DYNAMIC_BASE, with its relocations) and never runs data (NX). Run from a CD or a
+# share, it is first copied to the page file (tools/run_from_swap.py, after the link): a
+# medium taken out while it runs then cannot take its code away. Windows 98 ignores all three.
+if(WIN32)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+endif()
 function(kavrio_gui_program target)
   target_link_options(${target} PRIVATE
-    -static -s -mwindows -nostartfiles -Wl,--gc-sections -Wl,--disable-reloc-section
+    -static -s -mwindows -nostartfiles -Wl,--gc-sections
+    -Wl,--enable-reloc-section -Wl,--dynamicbase -Wl,--nxcompat
     -Wl,--subsystem,windows:4.0
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--no-insert-timestamp
     -Wl,-Map,$<TARGET_FILE_DIR:${target}>/${target}.map)
+  set(fix_up ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tools/run_from_swap.py)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND Python3::Interpreter ${fix_up} $<TARGET_FILE:${target}>
+    VERBATIM)
+  # A change of the fix-up links again, so the exe never keeps an older one's header.
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
+    ${fix_up} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../audit/pe_image.py)
 endfunction()
 
 # A Windows console program used by the tests (statically linked, so that it

@@ -27,6 +27,22 @@ OsHandle FromHandle(HANDLE handle) {
 const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 wchar_t* Wide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
 
+// A CD taken out under the menu must give a failed start, not the system's "There is no
+// disk in the drive" box: critical errors fail while the program is started. The started
+// program inherits the mode in force at that moment; where the launcher's own mode is the
+// default, ChildFlags gives it the default again, so it gets the mode it always did.
+class CriticalErrorsFail {
+ public:
+  CriticalErrorsFail() : own_(SetErrorMode(SEM_FAILCRITICALERRORS)) {
+    SetErrorMode(own_ | SEM_FAILCRITICALERRORS);
+  }
+  ~CriticalErrorsFail() { SetErrorMode(own_); }
+  DWORD ChildFlags() const { return own_ == 0 ? CREATE_DEFAULT_ERROR_MODE : 0; }
+
+ private:
+  UINT own_;
+};
+
 template <typename Answer>
 OsAnswer<Answer> Answered(BOOL ok, Answer answer) {
   return ok ? OsAnswer<Answer>{true, answer, 0} : OsAnswer<Answer>{false, Answer{}, GetLastError()};
@@ -40,9 +56,11 @@ OsAnswer<StartedProcess> Win32Process::CreateProcessW(const char16_t* applicatio
                                                       const char16_t* currentDirectory) {
   PROCESS_INFORMATION info;
   ZeroMemory(&info, sizeof info);
+  const CriticalErrorsFail noDiskBox;
   const BOOL ok = StartProcess(Wide(applicationName), Wide(commandLine),
-                               inheritHandles ? TRUE : FALSE, creationFlags,
-                               Wide(currentDirectory), &info);
+                               inheritHandles ? TRUE : FALSE,
+                               creationFlags | noDiskBox.ChildFlags(), Wide(currentDirectory),
+                               &info);
   return Answered(ok, StartedProcess{FromHandle(info.hProcess), FromHandle(info.hThread)});
 }
 
@@ -61,7 +79,9 @@ void Win32Process::CloseHandle(OsHandle handle) { ::CloseHandle(ToHandle(handle)
 OsAnswer<OsHandle> Win32Process::ShellExecuteExW(const char16_t* file,
                                                  const char16_t* directory) {
   // NOASYNC: the launcher ends right after the call. FLAG_NO_UI: failures are
-  // never shown; the elevation prompt itself is not an error box.
+  // never shown; the elevation prompt itself is not an error box. Critical errors are left
+  // as they are: this runs only after CreateProcess has read the file (elevation needed),
+  // and the shell has no flag that would keep a raised mode from the program it starts.
   const ULONG mask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
   HANDLE process = nullptr;
   const BOOL ok = ShellStart(Wide(file), Wide(directory), mask, &process);
@@ -70,10 +90,8 @@ OsAnswer<OsHandle> Win32Process::ShellExecuteExW(const char16_t* file,
 
 std::uint32_t Win32Process::GetFileAttributesW(const char16_t* path) {
   // No "insert a disk" box for an empty drive C:.
-  const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-  const DWORD attributes = FileAttributes(Wide(path));
-  SetErrorMode(previousMode);
-  return attributes;
+  const CriticalErrorsFail noDiskBox;
+  return FileAttributes(Wide(path));
 }
 
 std::uint32_t Win32Process::GetWindowsDirectoryW(char16_t* buffer, std::uint32_t size) {

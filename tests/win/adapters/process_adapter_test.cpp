@@ -289,6 +289,19 @@ TEST_F(ProcessAdapter, AProgramThatCannotStartReturnsMinusOne) {
   EXPECT_TRUE(Records().empty());
 }
 
+// Critical errors fail only while a program is started: the launcher's own mode is as it was.
+TEST_F(ProcessAdapter, LeavesTheErrorModeAsItWas) {
+  const std::wstring program = Plant(L"Setup.exe");
+  const UINT original = SetErrorMode(0);
+  for (UINT mode : {0u, static_cast<UINT>(SEM_NOGPFAULTERRORBOX)}) {
+    SetErrorMode(mode);
+    EXPECT_EQ(RunProgram(os_, U(program), 0), 0);
+    EXPECT_EQ(RunProgram(os_, U(scratch_ + L"\\Missing.exe"), 0), -1);
+    EXPECT_EQ(SetErrorMode(mode), mode);
+  }
+  SetErrorMode(original);
+}
+
 TEST_F(ProcessAdapter, LeavesNoHandleOpenAfterManyCalls) {
   const std::wstring missing = scratch_ + L"\\Missing.exe";
   const std::wstring program = Plant(L"Setup.exe");

@@ -39,17 +39,8 @@ std::wstring FromUtf8(const std::string& text) {
 }
 
 std::wstring ScreenshotFolder() {
-  char unixPath[1024];
-  const DWORD length = GetEnvironmentVariableA("KAVRIO_SCREENSHOTS", unixPath, sizeof unixPath);
-  std::wstring folder;
-  if (length > 0 && length < sizeof unixPath && unixPath[0] == '/') {
-    // Wine's drive Z: is the Unix root.
-    folder = L"Z:" + FromUtf8(unixPath);
-    for (wchar_t& c : folder) if (c == L'/') c = L'\\';
-  } else {
-    folder = ExeFolder() + L"\\screenshots";
-  }
-  return folder;
+  const std::wstring folder = WinePathFromEnvironment("KAVRIO_SCREENSHOTS");
+  return folder.empty() ? ExeFolder() + L"\\screenshots" : folder;
 }
 
 // The UTF-8 lines of a record file, each split at its tabs into `fields` texts (lines with
@@ -86,6 +77,16 @@ std::vector<std::vector<std::wstring>> RecordLines(const wchar_t* path, std::siz
 }  // namespace
 
 // ---- The CD and the registry -------------------------------------------------------------
+
+std::wstring WinePathFromEnvironment(const char* name) {
+  char unixPath[1024];
+  const DWORD length = GetEnvironmentVariableA(name, unixPath, sizeof unixPath);
+  if (length == 0 || length >= sizeof unixPath || unixPath[0] != '/') return L"";
+  // Wine's drive Z: is the Unix root.
+  std::wstring path = L"Z:" + FromUtf8(unixPath);
+  for (wchar_t& c : path) if (c == L'/') c = L'\\';
+  return path;
+}
 
 void PlantStub(const std::wstring& path) { CopyInto(ExeFolder() + L"\\stub_installer.exe", path); }
 
@@ -270,7 +271,7 @@ std::vector<PlantedLoad> PlantedLoads() {
 namespace {
 
 struct WindowSearch {
-  DWORD processId;
+  DWORD processId;  // 0: every process
   std::vector<HWND> found;
 };
 
@@ -278,7 +279,9 @@ BOOL CALLBACK OnTopLevelWindow(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<WindowSearch*>(param);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner == search->processId && IsWindowVisible(window)) search->found.push_back(window);
+  if ((search->processId == 0 || owner == search->processId) && IsWindowVisible(window)) {
+    search->found.push_back(window);
+  }
   return TRUE;
 }
 
@@ -303,6 +306,8 @@ BOOL CALLBACK OnChildWindow(HWND window, LPARAM param) {
 }
 
 }  // namespace
+
+std::vector<HWND> VisibleWindowsOfEveryProcess() { return VisibleWindows(0); }
 
 std::vector<HWND> VisibleWindows(DWORD processId) {
   WindowSearch search{processId, {}};

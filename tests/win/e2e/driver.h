@@ -19,6 +19,8 @@ void PlantStub(const std::wstring& path);
 void CopyLauncherTo(const std::wstring& path);
 // Deletes a folder and everything in it.
 void RemoveFolder(const std::wstring& folder);
+// The Unix path held by an environment variable, seen through Wine's drive Z: ("" if unset).
+std::wstring WinePathFromEnvironment(const char* name);
 
 enum class VersionKind { Text, Dword, Binary, NoValue, NoKey };
 struct BrowserVersion {
@@ -80,6 +82,8 @@ void PlantDllProbe(const std::wstring& path);
 
 // The visible top-level windows of a process (dialogs included).
 std::vector<HWND> VisibleWindows(DWORD processId);
+// Those of every process on the desktop: a crash dialog of Wine's comes from another one.
+std::vector<HWND> VisibleWindowsOfEveryProcess();
 // Waits for a visible top-level window of the process with that title and window class
 // (nullptr: any class); nullptr on time-out.
 HWND WaitForWindow(DWORD processId, const wchar_t* title, const wchar_t* className,
