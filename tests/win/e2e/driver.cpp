@@ -100,9 +100,9 @@ void RemoveFolder(const std::wstring& folder) {
 void LayOutCd() {
   win_tier::EmptyFolder(L"D:");
   CopyLauncherTo(L"D:\\kavrio.exe");
-  PlantStub(L"D:\\Setup.exe");
-  PlantStub(L"D:\\Agente Plimox\\Instalador Assistente Kavrio.exe");
-  PlantStub(L"D:\\Internet Explorer 5.5\\ie5setup.exe");
+  for (const std::wstring& installer : {kHomeSetup, kAgentSetup, kBrowserSetup}) {
+    PlantStub(installer);
+  }
 }
 
 void SetBrowserVersion(const BrowserVersion& version, RegistryView view) {
