@@ -6,7 +6,7 @@
 #include <cstddef>
 
 #include "forms/form_spec.h"
-#include "launch/start_installer.h"
+#include "launch/funcoes.h"
 
 namespace kavrio {
 

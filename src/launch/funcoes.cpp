@@ -100,4 +100,12 @@ std::int32_t RunProgram(ProcessPort& os, const char16_t* programPath, std::int16
   return AwaitExitCode(os, process.Get(), waitMode);
 }
 
+void StartInstaller(const LaunchContext& launch, const char16_t* suffix) {
+  char16_t path[kMaxPath];
+  // A path that cannot be built is a program that cannot be started: nothing is reported.
+  if (JoinInstallerPath(launch.launchFolder, suffix, path, kMaxPath)) {
+    RunProgram(launch.process, path, kDoNotWait);
+  }
+}
+
 }  // namespace kavrio

@@ -1,39 +1,22 @@
 #include "startup/browser_check.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 
 namespace kavrio {
 
-namespace {
-
-// The decimal text of `number`, with a leading "-" when negative, written to out (room for
-// 11 characters); returns its length.
-std::size_t WriteDecimal(std::int32_t number, char* out) {
-  // Widened first, so that the lowest number still has a magnitude.
-  std::uint64_t magnitude = static_cast<std::uint64_t>(number < 0 ? -std::int64_t{number} : number);
-  char digits[10];
-  std::size_t count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  std::size_t length = 0;
-  if (number < 0) out[length++] = '-';
-  while (count > 0) out[length++] = digits[--count];
-  return length;
-}
-
-}  // namespace
-
 ValueText ValueToText(const RegistryValue& value) {
   ValueText text;
   if (value.Kind() == ValueKind::Text) {
     const std::string_view source = value.AsText();
-    std::memcpy(text.chars_.data(), source.data(), source.size());
-    text.length_ = source.size();
+    std::memcpy(text.chars.data(), source.data(), source.size());
+    text.length = source.size();
   } else if (value.Kind() != ValueKind::Empty) {
-    text.length_ = WriteDecimal(value.AsNumber(), text.chars_.data());
+    // Decimal digits, with a leading "-" when negative; a 32-bit number fits easily.
+    const char* end = std::to_chars(text.chars.data(), text.chars.data() + text.chars.size(),
+                                    value.AsNumber()).ptr;
+    text.length = static_cast<std::size_t>(end - text.chars.data());
   }
   return text;
 }

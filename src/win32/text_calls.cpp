@@ -5,9 +5,78 @@
 #include "common/limits.h"
 #include "win32/dll_search.h"
 #include "win32/run_time_calls.h"
-#include "win32/text_conversion.h"
 
 namespace kavrio {
+
+namespace {
+
+// One byte is one letter in code page 1252: the launcher's own texts as UTF-16, whatever the
+// system's code page is, cut to fit, converted once for a W call.
+template <std::size_t Size>
+class WideText {
+ public:
+  explicit WideText(const char* text) {
+    int length = text ? lstrlenA(text) : 0;
+    if (length > static_cast<int>(Size) - 1) length = static_cast<int>(Size) - 1;
+    length_ = length > 0 ? MultiByteToWideChar(1252, 0, text, length, text_, length) : 0;
+    text_[length_] = L'\0';
+  }
+  const wchar_t* Get() const { return text_; }
+  int Length() const { return length_; }
+
+ private:
+  wchar_t text_[Size];
+  int length_;
+};
+
+// A UTF-16 path for an A call; null stays null. Ok() is false when the path does not fit or
+// has a character with no ANSI form: it would name another file.
+class AnsiPath {
+ public:
+  explicit AnsiPath(const wchar_t* path) : isNull_(path == nullptr) {
+    BOOL lossy = FALSE;
+    ok_ = isNull_ || (WideCharToMultiByte(CP_ACP, 0, path, -1, text_, sizeof text_, nullptr,
+                                          &lossy) > 0 &&
+                      !lossy);
+  }
+  bool Ok() const { return ok_; }
+  char* Get() { return isNull_ ? nullptr : text_; }
+
+ private:
+  char text_[2 * kMaxPath + 4];  // a double-byte code page takes up to two bytes a character
+  bool isNull_;
+  bool ok_;
+};
+
+// An ANSI text of `length` bytes as UTF-16 in out, as the W calls answer: its length without
+// the NUL, or outSize or more when it does not fit (then nothing is written), or 0.
+UINT Utf16FromAnsi(const char* ansi, UINT length, wchar_t* out, UINT outSize) {
+  const int needed = MultiByteToWideChar(CP_ACP, 0, ansi, static_cast<int>(length), nullptr, 0);
+  if (needed <= 0) return 0;
+  const UINT wideLength = static_cast<UINT>(needed);
+  if (wideLength >= outSize) return wideLength + 1;
+  MultiByteToWideChar(CP_ACP, 0, ansi, static_cast<int>(length), out, needed);
+  out[wideLength] = L'\0';
+  return wideLength;
+}
+
+// SHELLEXECUTEINFOW or SHELLEXECUTEINFOA, filled alike.
+template <class Info, class Char>
+BOOL Execute(BOOL(WINAPI* execute)(Info*), const Char* file, const Char* directory, ULONG mask,
+             HANDLE* process) {
+  Info info;
+  ZeroMemory(&info, sizeof info);
+  info.cbSize = sizeof info;
+  info.fMask = mask;
+  info.lpFile = file;
+  info.lpDirectory = directory;
+  info.nShow = SW_SHOWNORMAL;
+  const BOOL ok = execute(&info);
+  *process = ok ? info.hProcess : nullptr;
+  return ok;
+}
+
+}  // namespace
 
 HWND CreateWindowWithText(DWORD exStyle, const char* className, const char* text, DWORD style,
                           int left, int top, int width, int height, HWND parent, HMENU menu,
@@ -62,22 +131,6 @@ BOOL StartProcess(const wchar_t* application, wchar_t* commandLine, BOOL inherit
   return CreateProcessA(ansiApplication.Get(), ansiCommandLine.Get(), nullptr, nullptr,
                         inheritHandles, creationFlags, nullptr, ansiDirectory.Get(), &startup,
                         started);
-}
-
-// SHELLEXECUTEINFOW or SHELLEXECUTEINFOA, filled alike.
-template <class Info, class Char>
-BOOL Execute(BOOL(WINAPI* execute)(Info*), const Char* file, const Char* directory, ULONG mask,
-             HANDLE* process) {
-  Info info;
-  ZeroMemory(&info, sizeof info);
-  info.cbSize = sizeof info;
-  info.fMask = mask;
-  info.lpFile = file;
-  info.lpDirectory = directory;
-  info.nShow = SW_SHOWNORMAL;
-  const BOOL ok = execute(&info);
-  *process = ok ? info.hProcess : nullptr;
-  return ok;
 }
 
 BOOL ShellStart(const wchar_t* file, const wchar_t* directory, ULONG mask, HANDLE* process) {

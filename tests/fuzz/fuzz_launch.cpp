@@ -29,7 +29,6 @@
 #include "fuzz_input.h"
 #include "launch/funcoes.h"
 #include "launch/launch_folder.h"
-#include "launch/start_installer.h"
 #include "text_for_tests.h"
 
 namespace kavrio::fuzz {
