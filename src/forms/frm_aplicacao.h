@@ -9,7 +9,8 @@ extern const FormSpec kFrmAplicacao;
 
 class FrmAplicacao final : public LauncherForm {
  public:
-  FrmAplicacao(WindowSystem& windows, const LaunchContext& launch);
+  FrmAplicacao(WindowSystem& windows, const LaunchContext& launch)
+      : LauncherForm(kFrmAplicacao, windows, launch) {}
   void OnPress(std::size_t controlIndex) override;
 };
 

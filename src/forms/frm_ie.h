@@ -11,7 +11,8 @@ extern const char kRestartWarning[];
 
 class FrmIE final : public LauncherForm {
  public:
-  FrmIE(WindowSystem& windows, const LaunchContext& launch);
+  FrmIE(WindowSystem& windows, const LaunchContext& launch)
+      : LauncherForm(kFrmIE, windows, launch) {}
   void OnPress(std::size_t controlIndex) override;
 };
 

@@ -64,8 +64,7 @@ UINT Utf16FromAnsi(const char* ansi, UINT length, wchar_t* out, UINT outSize) {
 template <class Info, class Char>
 BOOL Execute(BOOL(WINAPI* execute)(Info*), const Char* file, const Char* directory, ULONG mask,
              HANDLE* process) {
-  Info info;
-  ZeroMemory(&info, sizeof info);
+  Info info = {};
   info.cbSize = sizeof info;
   info.fMask = mask;
   info.lpFile = file;
@@ -114,8 +113,7 @@ SIZE TextExtent(HDC dc, const char* text) {
 BOOL StartProcess(const wchar_t* application, wchar_t* commandLine, BOOL inheritHandles,
                   DWORD creationFlags, const wchar_t* directory, PROCESS_INFORMATION* started) {
   if (Calls().CreateProcessW) {
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof startup);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     return Calls().CreateProcessW(application, commandLine, nullptr, nullptr, inheritHandles,
                                   creationFlags, nullptr, directory, &startup, started);
@@ -125,8 +123,7 @@ BOOL StartProcess(const wchar_t* application, wchar_t* commandLine, BOOL inherit
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
   }
-  STARTUPINFOA startup;
-  ZeroMemory(&startup, sizeof startup);
+  STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   return CreateProcessA(ansiApplication.Get(), ansiCommandLine.Get(), nullptr, nullptr,
                         inheritHandles, creationFlags, nullptr, ansiDirectory.Get(), &startup,

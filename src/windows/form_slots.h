@@ -12,13 +12,18 @@ class Form;
 template <class Slot, std::size_t Size>
 class FormSlots {
  public:
-  Slot* Find(const Form& form) { return SlotOf(&form); }
+  // The form's slot; given null, a free slot. Null when there is none.
+  Slot* Find(const Form* form) {
+    for (Slot& slot : slots_) {
+      if (slot.form == form) return &slot;
+    }
+    return nullptr;
+  }
 
   // The form's slot, taken now if it has none; null when every slot is taken.
   Slot* Reserve(Form& form) {
-    if (Slot* held = Find(form)) return held;
-    Slot* slot = SlotOf(nullptr);
-    if (slot) {
+    Slot* slot = Find(&form);
+    if (!slot && (slot = Find(nullptr))) {
       slot->form = &form;
       ++held_;
     }
@@ -37,13 +42,6 @@ class FormSlots {
   int Held() const { return held_; }
 
  private:
-  Slot* SlotOf(const Form* form) {
-    for (Slot& slot : slots_) {
-      if (slot.form == form) return &slot;
-    }
-    return nullptr;
-  }
-
   Slot slots_[Size];
   int held_ = 0;
 };

@@ -1,4 +1,4 @@
-#include "windows/win32_fonts.h"
+#include "windows/win32_fonts_and_pictures.h"
 
 #include <cstddef>
 

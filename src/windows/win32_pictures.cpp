@@ -1,4 +1,4 @@
-#include "windows/win32_pictures.h"
+#include "windows/win32_fonts_and_pictures.h"
 
 #include "win32/scoped.h"
 #include "forms/bitmap_scaling.h"

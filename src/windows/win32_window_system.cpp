@@ -1,10 +1,11 @@
 #include "windows/win32_window_system.h"
 
+#include <iterator>
+
 #include "resources/resource_ids.h"
 #include "win32/run_time_calls.h"
 #include "win32/text_calls.h"
-#include "windows/win32_fonts.h"
-#include "windows/win32_pictures.h"
+#include "windows/win32_fonts_and_pictures.h"
 
 namespace kavrio {
 
@@ -59,27 +60,19 @@ void CentreOnScreen(HWND window) {
 
 // ---- Controls ------------------------------------------------------------------------------
 
+// The window class and styles of each kind of control, in ControlKind's order.
 struct ControlClass {
   const char* className;
   DWORD style;
   DWORD exStyle;
+} constexpr kClassOf[] = {
+    {"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0},                 // PushButton
+    {kFrameClassName, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT},  // Frame
+    {"STATIC", SS_LEFT | SS_NOPREFIX, 0},                      // WrappingLabel
+    {"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0},            // AutoSizeLabel
+    {"STATIC", SS_BITMAP, 0},                                  // Picture
 };
-
-ControlClass ClassOf(ControlKind kind) {
-  switch (kind) {
-    case ControlKind::PushButton:
-      return {"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0};
-    case ControlKind::Frame:
-      return {kFrameClassName, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
-    case ControlKind::WrappingLabel:
-      return {"STATIC", SS_LEFT | SS_NOPREFIX, 0};
-    case ControlKind::AutoSizeLabel:
-      return {"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0};
-    case ControlKind::Picture:
-      return {"STATIC", SS_BITMAP, 0};
-  }
-  return {"STATIC", 0, 0};
-}
+static_assert(std::size(kClassOf) == static_cast<std::size_t>(ControlKind::Picture) + 1);
 
 // The font, and the picture of a picture control, of a control's look.
 void SetFontAndPicture(HWND control, HFONT font, HBITMAP picture) {
@@ -161,7 +154,7 @@ void Win32WindowSystem::BuildControls(LiveForm& live) {
   const FormSpec& spec = live.form->Spec();
   for (std::size_t i = 0; i < spec.controlCount; ++i) {
     const ControlSpec& control = spec.controls[i];
-    const ControlClass type = ClassOf(control.kind);
+    const ControlClass& type = kClassOf[static_cast<std::size_t>(control.kind)];
     const ControlLook look = LookOf(live, i);
     HWND parent = control.container == kNoContainer ? live.window : live.controls[control.container];
     HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i));
@@ -233,10 +226,6 @@ int Win32WindowSystem::FocusedControl(const LiveForm& live, HWND focus) {
     if (focus && live.controls[i] == focus) return static_cast<int>(i);
   }
   return -1;
-}
-
-bool Win32WindowSystem::IsButton(const LiveForm& live, int index) {
-  return index >= 0 && live.form->Spec().controls[index].kind == ControlKind::PushButton;
 }
 
 void Win32WindowSystem::FocusControl(LiveForm& live, int index) {
@@ -331,7 +320,9 @@ void Win32WindowSystem::OnCommand(LiveForm& live, WPARAM wParam) {
     if (pressed >= static_cast<int>(live.form->Spec().controlCount)) pressed = -1;
   }
   // The handler may end the form: nothing of it is touched afterwards.
-  if (IsButton(live, pressed)) live.form->OnPress(static_cast<std::size_t>(pressed));
+  if (pressed >= 0 && live.form->Spec().controls[pressed].kind == ControlKind::PushButton) {
+    live.form->OnPress(static_cast<std::size_t>(pressed));
+  }
 }
 
 LRESULT Win32WindowSystem::OnFormMessage(LiveForm& live, UINT message, WPARAM wParam,
@@ -393,19 +384,19 @@ void Win32WindowSystem::Show(Form& form) {
 
 void Win32WindowSystem::ShowModal(Form& form) {
   Show(form);
-  for (LiveForm* live = forms_.Find(form); live && live->window && IsWindowVisible(live->window);
-       live = forms_.Find(form)) {
+  for (LiveForm* live = forms_.Find(&form); live && live->window && IsWindowVisible(live->window);
+       live = forms_.Find(&form)) {
     if (!PumpMessage()) break;
   }
 }
 
 void Win32WindowSystem::Hide(Form& form) {
-  LiveForm* live = forms_.Find(form);
+  LiveForm* live = forms_.Find(&form);
   if (live && live->window) ShowWindow(live->window, SW_HIDE);
 }
 
 void Win32WindowSystem::Unload(Form& form) {
-  LiveForm* live = forms_.Find(form);
+  LiveForm* live = forms_.Find(&form);
   if (!live) return;
   if (live->window) {
     DestroyWindow(live->window);  // WM_NCDESTROY releases the slot
@@ -415,7 +406,7 @@ void Win32WindowSystem::Unload(Form& form) {
 }
 
 void Win32WindowSystem::ShowInformation(Form& owner, const char* text, const char* title) {
-  LiveForm* live = forms_.Find(owner);
+  LiveForm* live = forms_.Find(&owner);
   ShowMessageBox(live ? live->window : nullptr, text, title, MB_OK | MB_ICONINFORMATION);
 }
 
@@ -423,7 +414,7 @@ void Win32WindowSystem::ReportUnhandledError(const RaisedError& error) {
   char text[kMaxFormText];
   wsprintfA(text, "Ocorreu um erro inesperado e o programa será encerrado.\r\n\r\nErro %ld: %s",
             static_cast<long>(error.number), error.description);
-  ShowMessageBox(nullptr, text, "Kavrio", MB_OK | MB_ICONERROR);
+  ShowMessageBox(nullptr, text, kFormTitle, MB_OK | MB_ICONERROR);
   EndProgram();
 }
 

@@ -41,9 +41,8 @@ class Win32WindowSystem final : public WindowSystem {
   void RunUntilLastWindowGone();
 
  private:
-  // The engine's side of one form, from its creation to its end. Its window is made when
-  // the form is first shown: a form dismissed unseen (the menu, on the prompt road) never
-  // pays for one.
+  // The engine's side of one form, from its first showing to its end. A form dismissed
+  // unseen (the menu, on the prompt road) never pays for a window.
   struct LiveForm {
     Win32WindowSystem* engine = nullptr;
     Form* form = nullptr;  // null: a free slot
@@ -76,7 +75,6 @@ class Win32WindowSystem final : public WindowSystem {
   void ApplyDpi(LiveForm& live, int dpi);
   void SizeWindow(LiveForm& live);
   static int FocusedControl(const LiveForm& live, HWND focus);
-  static bool IsButton(const LiveForm& live, int index);
   static void FocusControl(LiveForm& live, int index);
   static void RestoreFocus(LiveForm& live);
   bool PreTranslate(MSG& message);

@@ -312,7 +312,7 @@ TEST_F(Windows, TheEnginesSlotsCountAFormReleasedTwiceOnce) {
   EXPECT_TRUE(slots.Release(*first));
   EXPECT_FALSE(slots.Release(*first));
   EXPECT_EQ(slots.Held(), 1);
-  EXPECT_EQ(slots.Find(menu), nullptr);
+  EXPECT_EQ(slots.Find(&menu), nullptr);
   EXPECT_EQ(slots.Reserve(business), first);
 }
 
