@@ -27,7 +27,6 @@ inline void PrintTo(ValueKind kind, std::ostream* out) {
 
 namespace registry_cases {
 
-using namespace registry_codes;
 using namespace win32_codes;
 
 // Scratch key under HKEY_LOCAL_MACHINE; the Windows tier deletes it afterwards.

@@ -8,8 +8,6 @@
 
 namespace kavrio {
 
-class RegistryPort;
-
 extern const FormSpec kFrmPrincipal;
 
 class FrmPrincipal final : public LauncherForm, private PromptAction {

@@ -6,8 +6,6 @@
 
 namespace kavrio {
 
-using namespace registry_codes;
-
 RegistryValue RegistryValue::Text(std::string_view text) {
   RegistryValue value(ValueKind::Text, 0);
   value.textLength_ = std::min(text.size(), kMaxTextLength);
@@ -120,17 +118,14 @@ OrRaised<RegistryValue> GetValue(RegistryPort& registry, std::uint32_t root, con
   switch (type) {
     case kRegSz:
       return {ReadText(registry, key.Get(), valueName, storedSize), std::nullopt};
-    case kRegDword: {
-      const std::optional<std::uint32_t> number =
-          ReadNumber(registry, key.Get(), valueName, storedSize);
-      if (!number) return {RegistryValue::IntegerZero(), std::nullopt};
-      return {RegistryValue::Long(static_cast<std::int32_t>(*number)), std::nullopt};
-    }
+    case kRegDword:
     case kRegBinary: {
       const std::optional<std::uint32_t> number =
           ReadNumber(registry, key.Get(), valueName, storedSize);
       if (!number) return {RegistryValue::IntegerZero(), std::nullopt};
-      // The number must fit a byte; the key is closed before the error reaches the caller.
+      const auto signedNumber = static_cast<std::int32_t>(*number);
+      if (type == kRegDword) return {RegistryValue::Long(signedNumber), std::nullopt};
+      // A binary number must fit a byte; the key is closed before the error reaches the caller.
       if (*number > 0xFF) return RaiseFromGetValue();
       return {RegistryValue::Byte(static_cast<std::uint8_t>(*number)), std::nullopt};
     }

@@ -10,16 +10,11 @@ namespace kavrio {
 // An open key handle as the port hands it out (an HKEY on Windows).
 using RegKey = std::uintptr_t;
 
-// The Win32 numbers that the reader uses, under their Win32 names (in their own namespace,
-// so that other ports may name their own codes alike).
-namespace registry_codes {
-
+// The Win32 numbers that the reader uses, under their Win32 names.
 inline constexpr std::int32_t kErrorSuccess = 0;
 inline constexpr std::uint32_t kKeyQueryValue = 0x0001;
 // The value types: REG_NONE, REG_SZ, REG_BINARY, REG_DWORD.
 enum : std::uint32_t { kRegNone = 0, kRegSz = 1, kRegBinary = 3, kRegDword = 4 };
-
-}  // namespace registry_codes
 
 // The predefined root that the reader is asked about, as the 32-bit number that the Win32
 // headers give it.

@@ -4,8 +4,6 @@
 
 namespace kavrio {
 
-using namespace registry_codes;
-
 static_assert(kErrorSuccess == ERROR_SUCCESS && kRegNone == REG_NONE && kRegSz == REG_SZ &&
               kRegBinary == REG_BINARY && kRegDword == REG_DWORD &&
               kKeyQueryValue == KEY_QUERY_VALUE);

@@ -29,7 +29,6 @@
 namespace kavrio::fuzz {
 namespace {
 
-using namespace registry_codes;
 using namespace win32_codes;
 
 constexpr std::size_t kMaxNameLength = 300;

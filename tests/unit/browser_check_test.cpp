@@ -13,7 +13,6 @@
 namespace kavrio {
 namespace {
 
-using namespace registry_codes;
 using namespace win32_codes;
 
 using fakes::FakeRegistry;

@@ -19,7 +19,6 @@
 
 namespace kavrio::fakes {
 
-using namespace registry_codes;
 using namespace win32_codes;
 
 class FakeRegistry final : public RegistryPort {

@@ -275,7 +275,7 @@ TEST_F(Windows, LoadStepShowsThePromptInPlaceOfTheMenuOrLetsTheMenuThrough) {
     fakes::FakeRegistry registry;
     if (c.version) {
       registry.SetValue(kHkeyLocalMachine, "Software\\Microsoft\\Internet Explorer", "Version",
-                        registry_codes::kRegSz, std::string(c.version) + '\0');
+                        kRegSz, std::string(c.version) + '\0');
     }
     windows.log.clear();
     const OrRaised<BrowserRoad> road = menu.Load(registry);
@@ -289,7 +289,7 @@ TEST_F(Windows, LoadStepShowsThePromptInPlaceOfTheMenuOrLetsTheMenuThrough) {
 TEST_F(Windows, LoadStepHandsOnARaisedRegistryError) {
   fakes::FakeRegistry registry;
   registry.SetValue(kHkeyLocalMachine, "Software\\Microsoft\\Internet Explorer", "Version",
-                    registry_codes::kRegBinary, std::string("\x00\x01\x00\x00", 4));
+                    kRegBinary, std::string("\x00\x01\x00\x00", 4));
   const OrRaised<BrowserRoad> road = menu.Load(registry);
   ASSERT_TRUE(road.raised.has_value());
   EXPECT_EQ(road.raised->number, 11002);

@@ -9,7 +9,6 @@
 namespace kavrio {
 namespace {
 
-using namespace registry_codes;
 using namespace win32_codes;
 
 using namespace registry_cases;
