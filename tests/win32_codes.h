@@ -7,29 +7,21 @@
 
 namespace kavrio::win32_codes {
 
-// Registry statuses (LONG) and the other errors of GetLastError.
-inline constexpr std::int32_t kErrorFileNotFound = 2;
-inline constexpr std::int32_t kErrorAccessDenied = 5;
-inline constexpr std::int32_t kErrorInvalidHandle = 6;
-inline constexpr std::int32_t kErrorInvalidParameter = 87;
-inline constexpr std::int32_t kErrorBadPathname = 161;
-inline constexpr std::int32_t kErrorMoreData = 234;
-inline constexpr std::int32_t kErrorCancelled = 1223;
+// Registry statuses (LONG), which are also the errors of GetLastError.
+enum : std::int32_t {
+  kErrorFileNotFound = 2, kErrorAccessDenied = 5, kErrorInvalidHandle = 6,
+  kErrorInvalidParameter = 87, kErrorBadPathname = 161, kErrorMoreData = 234,
+  kErrorCancelled = 1223,
+};
 
-inline constexpr std::uint32_t kRegExpandSz = 2;
-inline constexpr std::uint32_t kRegDwordBigEndian = 5;
-inline constexpr std::uint32_t kRegMultiSz = 7;
-inline constexpr std::uint32_t kRegQword = 11;
+// Value types, access rights and predefined roots.
+enum : std::uint32_t { kRegExpandSz = 2, kRegDwordBigEndian = 5, kRegMultiSz = 7, kRegQword = 11 };
+enum : std::uint32_t { kKeyRead = 0x20019, kKeyAllAccess = 0xF003F };
+enum : std::uint32_t {
+  kHkeyClassesRoot = 0x80000000u, kHkeyCurrentUser = 0x80000001u, kHkeyUsers = 0x80000003u,
+};
 
-inline constexpr std::uint32_t kKeyRead = 0x20019;
-inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
-
-inline constexpr std::uint32_t kHkeyClassesRoot = 0x80000000u;
-inline constexpr std::uint32_t kHkeyCurrentUser = 0x80000001u;
-inline constexpr std::uint32_t kHkeyUsers = 0x80000003u;
-
-inline constexpr std::uint32_t kWaitObject0 = 0;
-inline constexpr std::uint32_t kWaitTimeout = 258;
-inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
+// WaitForSingleObject's answers.
+enum : std::uint32_t { kWaitObject0 = 0, kWaitTimeout = 258, kWaitFailed = 0xFFFFFFFFu };
 
 }  // namespace kavrio::win32_codes

@@ -43,6 +43,9 @@ static_assert(std::size(kControls) == kCount && FitsLimits(kControls) &&
               IsRow(kControls, kCmdAvancar, "cmdAvancar") && IsRow(kControls, kCmdSair, "cmdSair") &&
               IsRow(kControls, kFrame1, "Frame1") && IsRow(kControls, kFrame2, "Frame2"));
 
+FrmAplicacao::FrmAplicacao(WindowSystem& windows, const LaunchContext& launch)
+    : LauncherForm(kFrmAplicacao, windows, launch) {}
+
 void FrmAplicacao::OnPress(std::size_t controlIndex) {
   if (controlIndex == kCmdAvancar) HideStartAndEnd(kSupportAgentSetupSuffix);
   if (controlIndex == kCmdSair) windows_.EndProgram();

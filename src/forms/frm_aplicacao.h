@@ -9,8 +9,7 @@ extern const FormSpec kFrmAplicacao;
 
 class FrmAplicacao final : public LauncherForm {
  public:
-  FrmAplicacao(WindowSystem& windows, const LaunchContext& launch)
-      : LauncherForm(kFrmAplicacao, windows, launch) {}
+  FrmAplicacao(WindowSystem& windows, const LaunchContext& launch);
   void OnPress(std::size_t controlIndex) override;
 };
 

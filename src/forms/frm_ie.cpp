@@ -43,6 +43,9 @@ constexpr char kRestartWarning[] =
     "Por favor após o reinício do sistema, retire o CD de instalação e insira-o novamente.";
 static_assert(TextLength(kRestartWarning) < kMaxFormText);
 
+FrmIE::FrmIE(WindowSystem& windows, const LaunchContext& launch)
+    : LauncherForm(kFrmIE, windows, launch) {}
+
 void FrmIE::OnPress(std::size_t controlIndex) {
   if (controlIndex == kCmdNao) windows_.EndProgram();
   if (controlIndex != kCmdSim) return;

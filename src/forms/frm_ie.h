@@ -11,8 +11,7 @@ extern const char kRestartWarning[];
 
 class FrmIE final : public LauncherForm {
  public:
-  FrmIE(WindowSystem& windows, const LaunchContext& launch)
-      : LauncherForm(kFrmIE, windows, launch) {}
+  FrmIE(WindowSystem& windows, const LaunchContext& launch);
   void OnPress(std::size_t controlIndex) override;
 };
 
