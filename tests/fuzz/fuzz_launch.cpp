@@ -316,6 +316,7 @@ void CheckStartInstaller(const System& system, const std::u16string& moduleFileN
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kavrio;
   using namespace kavrio::fuzz;
+  using namespace kavrio::win32_codes;
   FuzzInput input(data, size);
 
   const std::uint8_t failures = input.Byte();
