@@ -2,10 +2,14 @@
 """Turns the benchmark's raw figures into the results table.
 
   footprint.py report --exe KAVRIO_WIN32_EXE --map KAVRIO_MAP --baseline-exe BASELINE_WIN32_EXE
+                      --floor-exe CC6_FLOOR_WIN32_EXE [--emulated]
                       --menu SAMPLES --prompt SAMPLES --machine TEXT --out RESULTS_MD
 
-SAMPLES files hold the probe's output lines ("sample NAME ROUND MS PEAK_BYTES").
-The table is printed and written, with the date and the machine line, to RESULTS_MD.
+SAMPLES files hold the probe's output lines ("sample NAME ROUND MS PEAK_BYTES") of the
+launcher (kavrio), the common-controls floor (cc6) and the bare window (baseline). The
+targets are ratios to the floor; the bare window's figures are information. --emulated
+marks the ratios as measured under qemu. The table is printed and written, with the date
+and the machine line, to RESULTS_MD.
 """
 import argparse
 import datetime
@@ -19,9 +23,11 @@ import link_map  # noqa: E402
 from pe_image import PeImage  # noqa: E402
 
 SIZE_TARGET_BYTES = 100 * 1024
-STARTUP_TARGET_RATIO = 1.10
-WORKING_SET_TARGET_RATIO = 1.20
+# Ratios to the common-controls floor: the launcher's own share.
+STARTUP_TARGET_RATIO = 1.03
+WORKING_SET_TARGET_RATIO = 1.05
 MINIMUM_SAMPLES = 20
+LAUNCHER, FLOOR, BARE = "kavrio", "cc6", "baseline"
 
 
 # ---------------------------------------------------------------- PE sizes
@@ -141,13 +147,16 @@ def read_samples(path):
     return samples, errors
 
 
-def road_figures(samples, launcher="kavrio", baseline="baseline"):
-    for name in (launcher, baseline):
+def road_figures(samples):
+    """Median, quartiles and peak of each program, and the launcher's ratios to the floor
+    (time_ratio, peak_ratio) and to the bare window (bare_time_ratio, bare_peak_ratio)."""
+    names = (LAUNCHER, FLOOR, BARE)
+    for name in names:
         if len(samples.get(name, [])) < MINIMUM_SAMPLES:
             raise ValueError("%s has %d samples, %d needed" %
                              (name, len(samples.get(name, [])), MINIMUM_SAMPLES))
     figures = {}
-    for name in (launcher, baseline):
+    for name in names:
         times = [t for t, _ in samples[name]]
         peaks = [p for _, p in samples[name]]
         figures[name] = {
@@ -157,8 +166,9 @@ def road_figures(samples, launcher="kavrio", baseline="baseline"):
             "time_q3": quantile(times, 0.75),
             "peak": statistics.median(peaks),
         }
-    figures["time_ratio"] = figures[launcher]["time"] / figures[baseline]["time"]
-    figures["peak_ratio"] = figures[launcher]["peak"] / figures[baseline]["peak"]
+    for prefix, other in (("", FLOOR), ("bare_", BARE)):
+        figures[prefix + "time_ratio"] = figures[LAUNCHER]["time"] / figures[other]["time"]
+        figures[prefix + "peak_ratio"] = figures[LAUNCHER]["peak"] / figures[other]["peak"]
     return figures
 
 
@@ -180,10 +190,38 @@ def kib(value):
     return "%.1f KiB" % (value / 1024.0)
 
 
+def measure_rows(roads, emulated):
+    """The start-up and working-set rows of the table, for both roads."""
+    def ratio(value):
+        return "%.3f%s" % (value, " (emulated)" if emulated else "")
+
+    rows = []
+    for road in ("menu", "prompt"):
+        f = roads[road]
+        rows.append(
+            "| start-up, %s road, median ms (n = %d + %d + %d) | %.1f | %.1f | %s | ≤ %.2f | %s "
+            "| %.1f | %s |" % (
+                road, f[LAUNCHER]["runs"], f[FLOOR]["runs"], f[BARE]["runs"],
+                f[LAUNCHER]["time"], f[FLOOR]["time"], ratio(f["time_ratio"]),
+                STARTUP_TARGET_RATIO, verdict(f["time_ratio"] <= STARTUP_TARGET_RATIO),
+                f[BARE]["time"], ratio(f["bare_time_ratio"])))
+    for road in ("menu", "prompt"):
+        f = roads[road]
+        rows.append(
+            "| peak working set, %s road, median KiB | %.0f | %.0f | %s | ≤ %.2f | %s "
+            "| %.0f | %s |" % (
+                road, f[LAUNCHER]["peak"] / 1024.0, f[FLOOR]["peak"] / 1024.0,
+                ratio(f["peak_ratio"]), WORKING_SET_TARGET_RATIO,
+                verdict(f["peak_ratio"] <= WORKING_SET_TARGET_RATIO),
+                f[BARE]["peak"] / 1024.0, ratio(f["bare_peak_ratio"])))
+    return rows
+
+
 def report(args):
     image = PeImage.read(args.exe)
     sizes = size_split(image)
-    baseline_sizes = size_split(PeImage.read(args.baseline_exe))
+    floor_sizes = size_split(PeImage.read(args.floor_exe))
+    bare_sizes = size_split(PeImage.read(args.baseline_exe))
     roads = {}
     error_lines = []
     for road, path in (("menu", args.menu), ("prompt", args.prompt)):
@@ -191,41 +229,32 @@ def report(args):
         error_lines += ["%s road: %s" % (road, e) for e in errors]
         roads[road] = road_figures(samples)
 
+    def size_row(label, key):
+        return "| %s | %d | %d | | | | %d | |" % (label, sizes[key], floor_sizes[key],
+                                                  bare_sizes[key])
+
     rows = [
-        "| Measure | kavrio.exe | baseline | ratio | target | |",
-        "|---|---:|---:|---:|---|---|",
-        "| win32 exe size, bytes | %d (%s) | %d | %.2f | ≤ 100 KiB | %s |" % (
-            sizes["total"], kib(sizes["total"]), baseline_sizes["total"],
-            sizes["total"] / baseline_sizes["total"],
-            verdict(sizes["total"] <= SIZE_TARGET_BYTES)),
-        "| · code and data (all sections but .rsrc) | %d | %d | | | |" % (
-            sizes["code_and_data"], baseline_sizes["code_and_data"]),
-        "| · resources (.rsrc) | %d | %d | | | |" % (
-            sizes["resources"], baseline_sizes["resources"]),
-        "| · PE headers | %d | %d | | | |" % (sizes["headers"], baseline_sizes["headers"]),
-    ]
-    for road in ("menu", "prompt"):
-        figures = roads[road]
-        rows.append(
-            "| start-up, %s road, median ms (n = %d + %d) | %.1f | %.1f | %.3f | ≤ 1.10 | %s |" % (
-                road, figures["kavrio"]["runs"], figures["baseline"]["runs"],
-                figures["kavrio"]["time"], figures["baseline"]["time"], figures["time_ratio"],
-                verdict(figures["time_ratio"] <= STARTUP_TARGET_RATIO)))
-    for road in ("menu", "prompt"):
-        figures = roads[road]
-        rows.append(
-            "| peak working set, %s road, median KiB | %.0f | %.0f | %.3f | ≤ 1.20 | %s |" % (
-                road, figures["kavrio"]["peak"] / 1024.0, figures["baseline"]["peak"] / 1024.0,
-                figures["peak_ratio"], verdict(figures["peak_ratio"] <= WORKING_SET_TARGET_RATIO)))
+        "| Measure | kavrio.exe | CC6 floor | ratio | target | | bare window | ratio |",
+        "|---|---:|---:|---:|---|---|---:|---:|",
+        "| win32 exe size, bytes | %d (%s) | %d | %.2f | ≤ 100 KiB | %s | %d | %.2f |" % (
+            sizes["total"], kib(sizes["total"]), floor_sizes["total"],
+            sizes["total"] / floor_sizes["total"],
+            verdict(sizes["total"] <= SIZE_TARGET_BYTES), bare_sizes["total"],
+            sizes["total"] / bare_sizes["total"]),
+        size_row("· code and data (all sections but .rsrc)", "code_and_data"),
+        size_row("· resources (.rsrc)", "resources"),
+        size_row("· PE headers", "headers"),
+    ] + measure_rows(roads, args.emulated)
     table = "\n".join(rows)
     print(table)
 
-    spread = ["| Road | kavrio.exe ms, quartiles | baseline ms, quartiles |", "|---|---|---|"]
+    spread = ["| Road | kavrio.exe ms, quartiles | CC6 floor ms, quartiles | bare window ms, "
+              "quartiles |", "|---|---|---|---|"]
     for road in ("menu", "prompt"):
-        figures = roads[road]
-        spread.append("| %s | %.1f to %.1f | %.1f to %.1f |" % (
-            road, figures["kavrio"]["time_q1"], figures["kavrio"]["time_q3"],
-            figures["baseline"]["time_q1"], figures["baseline"]["time_q3"]))
+        f = roads[road]
+        spread.append("| %s | %s |" % (road, " | ".join(
+            "%.1f to %.1f" % (f[name]["time_q1"], f[name]["time_q3"])
+            for name in (LAUNCHER, FLOOR, BARE))))
 
     section_names = {s.name for s in image.sections if s.raw_size}
     sections = ["| Section | bytes on disk | bytes used |", "|---|---:|---:|"]
@@ -261,11 +290,26 @@ def report(args):
         "Everything is measured on the shipped win32 build. Start-up is timed under Wine's 32-bit",
         "side: from just before `CreateProcess` to the first visible top-level \"Kavrio\" window",
         "of the process with the road's client size (menu 450x344, prompt 450x342), runs of the",
-        "launcher and of the baseline interleaved. The baseline is `bench/baseline.cpp`, a bare",
-        "32-bit Win32 program with one 450x344 window, built with the launcher's flags. The peak working",
-        "set is read with `GetProcessMemoryInfo` when the window shows; under Wine it includes",
-        "Wine's own libraries in the process.",
+        "three programs interleaved. The targets are ratios to the CC6 floor,",
+        "`bench/baseline_cc6.cpp`: one 450x344 window with the launcher's manifest, comctl32",
+        "loaded at run time by the launcher's own code (the DLL search confined first),",
+        "`InitCommonControls` and one push button, so that the ratio is the launcher's own share.",
+        "The bare window, `bench/baseline.cpp`, has the window alone; its figures are",
+        "information (under Wine, loading Common Controls 6 is most of the gap to it). Both are",
+        "built with the launcher's flags. The peak working set is read with",
+        "`GetProcessMemoryInfo` when the window shows; under Wine it includes Wine's own",
+        "libraries in the process, and the file pages that it has mapped: a file view that lands",
+        "2 MiB-aligned may be mapped as one 2 MiB page by the kernel, which can move a figure",
+        "by about 2 MiB from one build or run to the next (seen with uxtheme's theme file).",
         "",
+    ]
+    if args.emulated:
+        text += [
+            "**The ratios are emulated**: i386 programs ran under qemu here, which slows the",
+            "programs by different factors. Compare them only with runs of the same kind.",
+            "",
+        ]
+    text += [
         table,
         "",
         "## Spread of the start-up times",
@@ -298,9 +342,10 @@ def main(argv):
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     commands = parser.add_subparsers(dest="command", required=True)
     make = commands.add_parser("report")
-    for option in ("--exe", "--map", "--baseline-exe", "--menu", "--prompt", "--machine",
-                   "--out"):
+    for option in ("--exe", "--map", "--baseline-exe", "--floor-exe", "--menu", "--prompt",
+                   "--machine", "--out"):
         make.add_argument(option, required=True)
+    make.add_argument("--emulated", action="store_true")
     args = parser.parse_args(argv)
     try:
         return report(args)

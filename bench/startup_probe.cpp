@@ -4,8 +4,8 @@
 //   startup_probe [--runs N] [--warmup N] [--timeout-ms N] [--title TEXT]
 //                 --target NAME PATH CLIENT_WIDTH CLIENT_HEIGHT [--target ...]
 //
-// The targets are run interleaved, in alternating order from round to round so
-// that neither always runs right after the other. Each run prints one line:
+// The targets are run interleaved, their order rotated by one from round to round
+// so that none always runs right after the same other. Each run prints one line:
 //   sample NAME ROUND MILLISECONDS PEAK_WORKING_SET_BYTES
 // (warm-up runs print "warmup" instead of "sample"). A run that fails prints
 // "error NAME ROUND REASON" and the probe exits with 1 after the remaining runs.
@@ -223,7 +223,7 @@ int main(int argc, char** argv) {
   for (int round = 0; round < rounds; ++round) {
     const bool warmup = round < options.warmup;
     for (int k = 0; k < count; ++k) {
-      const Target& target = options.targets[round % 2 == 0 ? k : count - 1 - k];
+      const Target& target = options.targets[(k + round) % count];
       double milliseconds = 0;
       SIZE_T peak = 0;
       char reason[256] = {};

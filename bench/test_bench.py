@@ -143,20 +143,45 @@ class SamplesTest(unittest.TestCase):
     def test_warmups_and_errors_are_not_samples(self):
         lines = ["warmup kavrio 0 900.0 99999999", "error kavrio 1 no visible window"]
         lines += ["sample kavrio %d %.1f %d" % (i, 100 + i, 2000 + i) for i in range(21)]
+        lines += ["sample cc6 %d %.1f %d" % (i, 90 + 2 * i, 1600) for i in range(21)]
         lines += ["sample baseline %d %.1f %d" % (i, 80 + 2 * i, 1000) for i in range(21)]
         samples, errors = footprint.read_samples(self.write(lines))
         self.assertEqual(errors, ["error kavrio 1 no visible window"])
         figures = footprint.road_figures(samples)
-        self.assertEqual((figures["kavrio"]["time"], figures["baseline"]["time"]), (110.0, 100.0))
-        self.assertAlmostEqual(figures["time_ratio"], 1.1)
-        self.assertAlmostEqual(figures["peak_ratio"], 2.01)
+        self.assertEqual((figures["kavrio"]["time"], figures["cc6"]["time"],
+                          figures["baseline"]["time"]), (110.0, 110.0, 100.0))
+        self.assertAlmostEqual(figures["time_ratio"], 1.0)
+        self.assertAlmostEqual(figures["peak_ratio"], 2010 / 1600)
+        self.assertAlmostEqual(figures["bare_time_ratio"], 1.1)
+        self.assertAlmostEqual(figures["bare_peak_ratio"], 2.01)
 
     def test_too_few_runs_are_refused(self):
-        lines = ["sample kavrio %d 100 1" % i for i in range(25)]
-        lines += ["sample baseline %d 100 1" % i for i in range(19)]
-        samples, _ = footprint.read_samples(self.write(lines))
-        with self.assertRaisesRegex(ValueError, "baseline has 19 samples, 20 needed"):
-            footprint.road_figures(samples)
+        for short in ("kavrio", "cc6", "baseline"):
+            with self.subTest(short):
+                lines = ["sample %s %d 100 1" % (name, i) for name in ("kavrio", "cc6", "baseline")
+                         for i in range(19 if name == short else 25)]
+                samples, _ = footprint.read_samples(self.write(lines))
+                with self.assertRaisesRegex(ValueError, "%s has 19 samples, 20 needed" % short):
+                    footprint.road_figures(samples)
+
+    def test_targets_are_ratios_to_the_floor(self):
+        cases = [  # (kavrio ms, floor ms, floor peak, emulated, menu start-up row, its peak row)
+            (103.0, 100.0, 1000, False, "| 1.030 | ≤ 1.03 | met | 50.0 | 2.060 |",
+             "| 1.050 | ≤ 1.05 | met | 1000 | 1.050 |"),
+            (103.5, 100.0, 999, False, "| 1.035 | ≤ 1.03 | **missed** |",
+             "| 1.051 | ≤ 1.05 | **missed** |"),
+            (103.0, 100.0, 1000, True, "| 1.030 (emulated) | ≤ 1.03 | met | 50.0 | 2.060 (emulated) |",
+             "| 1.050 (emulated) | ≤ 1.05 | met |"),
+        ]
+        for kavrio, floor, floor_peak, emulated, startup, peak in cases:
+            with self.subTest(kavrio=kavrio, floor_peak=floor_peak, emulated=emulated):
+                samples = {"kavrio": [(kavrio, 1050 * 1024)] * 20,
+                           "cc6": [(floor, floor_peak * 1024)] * 20,
+                           "baseline": [(50.0, 1000 * 1024)] * 20}
+                road = footprint.road_figures(samples)
+                rows = footprint.measure_rows({"menu": road, "prompt": road}, emulated)
+                self.assertIn(startup, rows[0])
+                self.assertIn(peak, rows[2])
 
 
 def tools_present(*tools):
@@ -227,6 +252,7 @@ class StartupProbeTest(unittest.TestCase):
             cd = os.path.join(cls.work, "cd")
             os.makedirs(cd)
             shutil.copy(os.path.join(build, "bin", "baseline.exe"), cd)
+            shutil.copy(os.path.join(build, "bin", "baseline_cc6.exe"), cd)
             shutil.copy(cls.probe, os.path.join(cd, "probe.exe"))
             drive = os.path.join(cls.state, "prefix", "dosdevices", "d:")
             if os.path.lexists(drive):
@@ -254,6 +280,8 @@ class StartupProbeTest(unittest.TestCase):
         cases = [  # (what, target, exit code, the output's leading words)
             ("window of the expected size", ("b", r"D:\baseline.exe", "450", "344"), 0,
              ["sample", "b", "0"]),
+            ("the common-controls floor's window", ("f", r"D:\baseline_cc6.exe", "450", "344"), 0,
+             ["sample", "f", "0"]),
             ("window of another size", ("b", r"D:\baseline.exe", "450", "342"), 1,
              "error b 0 no visible \"Kavrio\" window of 450x342; the last one seen was "
              "450x344".split()),
