@@ -42,11 +42,14 @@ int WindowDpi(HWND window) {
   return dpi > 0 ? dpi : 96;
 }
 
-void AdjustForDpi(RECT* rect, int dpi) {
+// The window's outer size for the form's client area at `dpi`.
+SIZE FrameSize(const FormSpec& spec, int dpi) {
+  RECT frame = {0, 0, TwipsToPixels(spec.clientWidth, dpi), TwipsToPixels(spec.clientHeight, dpi)};
   const auto adjustForDpi = Calls().AdjustWindowRectExForDpi;
-  if (!adjustForDpi || !adjustForDpi(rect, kFormStyle, FALSE, kFormExStyle, dpi)) {
-    AdjustWindowRectEx(rect, kFormStyle, FALSE, kFormExStyle);
+  if (!adjustForDpi || !adjustForDpi(&frame, kFormStyle, FALSE, kFormExStyle, dpi)) {
+    AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
   }
+  return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
 void CentreOnScreen(HWND window) {
@@ -175,11 +178,8 @@ void Win32WindowSystem::BuildControls(LiveForm& live) {
 
 // The window's outer size for its client area at the form's DPI.
 void Win32WindowSystem::SizeWindow(LiveForm& live) {
-  const FormSpec& spec = live.form->Spec();
-  RECT frame = {0, 0, TwipsToPixels(spec.clientWidth, live.dpi),
-                TwipsToPixels(spec.clientHeight, live.dpi)};
-  AdjustForDpi(&frame, live.dpi);
-  SetWindowPos(live.window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+  const SIZE size = FrameSize(live.form->Spec(), live.dpi);
+  SetWindowPos(live.window, nullptr, 0, 0, size.cx, size.cy,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -205,14 +205,21 @@ void Win32WindowSystem::ApplyDpi(LiveForm& live, int dpi) {
 
 bool Win32WindowSystem::MakeWindow(LiveForm& live) {
   RegisterClasses();
+  // Made at its size for the screen's DPI, centred; made so again only where the window's
+  // own DPI (its monitor's) is another.
+  const int screenDpi = WindowDpi(nullptr);
+  const SIZE size = FrameSize(live.form->Spec(), screenDpi);
   HWND window = CreateWindowExA(kFormExStyle, kFormClassName, live.form->Spec().title, kFormStyle,
-                                CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance_,
-                                &live);
+                                (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
+                                (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy,
+                                nullptr, nullptr, instance_, &live);
   if (!window) return false;
   SetDpi(live, WindowDpi(window));
-  SizeWindow(live);
+  if (live.dpi != screenDpi) {
+    SizeWindow(live);
+    CentreOnScreen(window);
+  }
   BuildControls(live);
-  CentreOnScreen(window);
   // Access-key underlines and focus rectangles show from the start, not only once the
   // keyboard has been used.
   SendMessageA(window, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL | UISF_HIDEFOCUS), 0);
