@@ -3,6 +3,8 @@
 
 Only the Python 3 standard library is used, so this runs on any build machine.
 """
+import os
+import shutil
 import struct
 
 MACHINE_NAMES = {0x14C: "i386", 0x8664: "x86-64"}
@@ -54,6 +56,16 @@ def pe_checksum(data, checksum_offset):
     while total >> 16:
         total = (total & 0xFFFF) + (total >> 16)
     return (total + len(data)) & 0xFFFFFFFF
+
+
+def objdump_command(machine="i386"):
+    """The binutils objdump that reads images of `machine` (a MACHINE_NAMES value): $OBJDUMP,
+    else MinGW's own for that machine, else the system's."""
+    own = "x86_64-w64-mingw32-objdump" if machine == "x86-64" else "i686-w64-mingw32-objdump"
+    for name in (os.environ.get("OBJDUMP"), own, "objdump"):
+        if name and shutil.which(name):
+            return name
+    raise OSError("no objdump for %s found (install binutils-mingw-w64)" % machine)
 
 
 class PeError(ValueError):

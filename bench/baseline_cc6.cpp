@@ -24,7 +24,7 @@ LRESULT CALLBACK FloorWindowProc(HWND window, UINT message, WPARAM wparam, LPARA
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-  if (kavrio::FindComctl32Calls()) kavrio::Calls().InitCommonControls();
+  kavrio::StartCommonControls();
 
   WNDCLASSA window_class = {};
   window_class.lpfnWndProc = FloorWindowProc;
@@ -64,6 +64,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
 // Entered without the C runtime's start-up code, and with the search confined first, as the
 // launcher is.
 extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup() {
+  kavrio::FindRunTimeCalls();
   kavrio::ConfineDllSearch();
   ExitProcess(static_cast<UINT>(WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(),
                                         SW_SHOWDEFAULT)));

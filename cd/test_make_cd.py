@@ -473,7 +473,14 @@ class SigningTest(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(self.tmp, "failed")))
 
 
-class AutorunInfTest(unittest.TestCase):
+class LayoutTest(unittest.TestCase):
+    def test_the_cd_holds_the_installers_where_the_launcher_starts_them(self):
+        with open(os.path.join(ROOT, "src", "launch", "launch_folder.h"), encoding="utf-8") as f:
+            suffixes = re.findall(r'k\w+SetupSuffix\[\] =\s*u"\\\\(.*?)";', f.read())
+        launcher = sorted(suffix.replace("\\\\", "/") for suffix in suffixes)
+        self.assertEqual(launcher, sorted(load_make_cd().INSTALLERS))
+        self.assertEqual(launcher, sorted(INSTALLERS))
+
     def test_crlf_lines_with_the_keys_windows_reads(self):
         data = read(os.path.join(ROOT, "cd", "autorun.inf"))
         self.assertTrue(data.endswith(b"\r\n"))

@@ -2,29 +2,16 @@
 // object; its load step decides between the menu and the browser prompt.
 #include <windows.h>
 
+#include "forms/frm_aplicacao.h"
+#include "forms/frm_ie.h"
+#include "forms/frm_principal.h"
+#include "launch/funcoes.h"
 #include "launch/launch_folder.h"
-#include "launch/start_installer.h"
 #include "launch/win32_process.h"
 #include "registry/win32_registry.h"
-#include "win32/run_time_calls.h"
-#include "windows/frm_aplicacao.h"
-#include "windows/frm_ie.h"
-#include "windows/frm_principal.h"
+#include "win32/dll_search.h"
 #include "windows/win32_single_launcher.h"
 #include "windows/win32_window_system.h"
-
-namespace {
-
-// An error that reached the load step: shown with its number and description, then the
-// program ends.
-void ReportUnhandledError(kavrio::Win32WindowSystem& windows, const kavrio::RaisedError& error) {
-  char text[256];
-  wsprintfA(text, "Ocorreu um erro inesperado e o programa será encerrado.\r\n\r\nErro %ld: %s",
-            static_cast<long>(error.number), error.description);
-  windows.ReportError(text, "Kavrio");
-}
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace kavrio;
@@ -32,7 +19,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     BringRunningLauncherToFront();
     return 0;
   }
-  if (FindComctl32Calls()) Calls().InitCommonControls();
+  StartCommonControls();
 
   Win32Registry registry;
   Win32Process process;
@@ -46,12 +33,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   FrmAplicacao businessWindow(windows, launch);
   FrmPrincipal menu(windows, launch, browserPrompt, businessWindow);
 
-  windows.Create(menu);
   const OrRaised<BrowserRoad> road = menu.Load(registry);
-  if (road.raised) {
-    ReportUnhandledError(windows, *road.raised);
-    windows.EndProgram();
-  }
+  if (road.raised) windows.ReportUnhandledError(*road.raised);
   // On the prompt road the menu was dismissed without being shown.
   if (road.value == BrowserRoad::Menu) windows.Show(menu);
   windows.RunUntilLastWindowGone();

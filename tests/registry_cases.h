@@ -16,6 +16,7 @@
 
 #include "registry/registry.h"
 #include "registry/registry_port.h"
+#include "win32_codes.h"
 
 namespace kavrio {
 
@@ -26,7 +27,7 @@ inline void PrintTo(ValueKind kind, std::ostream* out) {
 
 namespace registry_cases {
 
-using namespace registry_codes;
+using namespace win32_codes;
 
 // Scratch key under HKEY_LOCAL_MACHINE; the Windows tier deletes it afterwards.
 inline constexpr const char* kScratchKey = "Software\\KavrioAdapterTests";
@@ -208,6 +209,14 @@ inline void ExpectValue(const OrRaised<RegistryValue>& read, const Expected& exp
   EXPECT_EQ(read.value.Kind(), expected.kind);
   EXPECT_EQ(read.value.AsText(), expected.text);
   EXPECT_EQ(read.value.AsNumber(), expected.number);
+}
+
+// Runs a KeyCase through the reader over a port whose registry holds the scratch keys.
+inline void ExpectKeyCase(RegistryPort& port, const KeyCase& c) {
+  const OrRaised<bool> exists = KeyExists(port, kHkeyLocalMachine, c.keyPath);
+  ASSERT_FALSE(exists.raised.has_value());
+  EXPECT_EQ(exists.value, c.keyExists);
+  ExpectValue(GetValue(port, kHkeyLocalMachine, c.keyPath, c.valueName), c.value);
 }
 
 // Runs a PortCase against a port whose registry holds the scratch keys.

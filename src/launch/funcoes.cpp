@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/limits.h"
 #include "launch/launch_folder.h"
 
 namespace kavrio {
@@ -31,13 +32,34 @@ const char16_t* ChooseWorkingFolder(ProcessPort& os, char16_t (&driveRoot)[4]) {
   return driveRoot;
 }
 
+// The quoted command line keeps the system from trying "D:\Agente.exe" for
+// "D:\Agente Plimox\...", and the application name pins the file exactly.
+void QuoteCommandLine(const char16_t* path, char16_t (&commandLine)[kMaxPath + 2]) {
+  const std::size_t length = std::char_traits<char16_t>::length(path);
+  commandLine[0] = u'"';
+  std::memcpy(commandLine + 1, path, length * sizeof(char16_t));
+  commandLine[length + 1] = u'"';
+  commandLine[length + 2] = u'\0';
+}
+
+OsAnswer<StartedProcess> Start(ProcessPort& os, const char16_t* path, const char16_t* folder) {
+  char16_t commandLine[kMaxPath + 2];
+  QuoteCommandLine(path, commandLine);
+  const OsAnswer<StartedProcess> created =
+      os.CreateProcessW(path, commandLine, true, kNormalPriorityClass, folder);
+  // Since Vista a program that asks for administrator rights only starts
+  // through the shell, which shows the elevation prompt.
+  if (created.ok || created.error != kErrorElevationRequired) return created;
+  const OsAnswer<OsHandle> shell = os.ShellExecuteExW(path, folder);
+  return {shell.ok, StartedProcess{shell.value, 0}, shell.error};
+}
+
 // Waits as the wait mode says, then reads the exit code (259 while running).
 std::int32_t AwaitExitCode(ProcessPort& os, OsHandle process, std::int16_t waitMode) {
   if (process == 0) return kNotStarted;
   os.WaitForSingleObject(process, waitMode == kDoNotWait ? 0 : kInfinite);
-  std::uint32_t exitCode = 0;
-  if (!os.GetExitCodeProcess(process, &exitCode)) return kNotStarted;
-  return static_cast<std::int32_t>(exitCode);
+  const OsAnswer<std::uint32_t> exitCode = os.GetExitCodeProcess(process);
+  return exitCode.ok ? static_cast<std::int32_t>(exitCode.value) : kNotStarted;
 }
 
 }  // namespace
@@ -69,36 +91,21 @@ bool CleanProgramPath(const char16_t* path, char16_t* out, std::size_t outSize) 
 std::int32_t RunProgram(ProcessPort& os, const char16_t* programPath, std::int16_t waitMode) {
   char16_t path[kMaxPath];
   if (!CleanProgramPath(programPath, path, kMaxPath) || path[0] == u'\0') return kNotStarted;
-
-  // The quoted command line keeps the system from trying "D:\Agente.exe" for
-  // "D:\Agente Plimox\...", and the application name pins the file exactly.
-  char16_t commandLine[kMaxPath + 2];
-  const std::size_t pathLength = std::char_traits<char16_t>::length(path);
-  commandLine[0] = u'"';
-  std::memcpy(commandLine + 1, path, pathLength * sizeof(char16_t));
-  commandLine[pathLength + 1] = u'"';
-  commandLine[pathLength + 2] = u'\0';
-
   char16_t driveRoot[4];
-  const char16_t* workingFolder = ChooseWorkingFolder(os, driveRoot);
+  const OsAnswer<StartedProcess> started = Start(os, path, ChooseWorkingFolder(os, driveRoot));
+  if (!started.ok) return kNotStarted;
+  // Closed when this returns: the thread first, then the process.
+  const OwnedHandle process(os, started.value.process);
+  const OwnedHandle thread(os, started.value.thread);
+  return AwaitExitCode(os, process.Get(), waitMode);
+}
 
-  OsHandle process = 0;
-  OsHandle thread = 0;
-  std::uint32_t lastError = 0;
-  if (!os.CreateProcessW(path, commandLine, true, kNormalPriorityClass, workingFolder, &process,
-                         &thread, &lastError)) {
-    // Since Vista a program that asks for administrator rights only starts
-    // through the shell, which shows the elevation prompt.
-    if (lastError != kErrorElevationRequired) return kNotStarted;
-    process = 0;
-    thread = 0;
-    if (!os.ShellExecuteExW(path, workingFolder, &process, &lastError)) return kNotStarted;
+void StartInstaller(const LaunchContext& launch, const char16_t* suffix) {
+  char16_t path[kMaxPath];
+  // A path that cannot be built is a program that cannot be started: nothing is reported.
+  if (JoinInstallerPath(launch.launchFolder, suffix, path, kMaxPath)) {
+    RunProgram(launch.process, path, kDoNotWait);
   }
-
-  const std::int32_t result = AwaitExitCode(os, process, waitMode);
-  if (thread != 0) os.CloseHandle(thread);
-  if (process != 0) os.CloseHandle(process);
-  return result;
 }
 
 }  // namespace kavrio

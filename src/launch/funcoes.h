@@ -23,4 +23,14 @@ bool CleanProgramPath(const char16_t* path, char16_t* out, std::size_t outSize);
 // ended, and kNotStarted (-1) when nothing started or no exit code could be read.
 std::int32_t RunProgram(ProcessPort& os, const char16_t* programPath, std::int16_t waitMode);
 
+// What the windows use to start an installer that lies on the CD.
+struct LaunchContext {
+  ProcessPort& process;
+  const char16_t* launchFolder;  // "" when it could not be known
+};
+
+// Starts launch folder + suffix without waiting (the result is not used). Nothing starts
+// when the launch folder is unknown or not absolute, or when the path does not fit.
+void StartInstaller(const LaunchContext& launch, const char16_t* suffix);
+
 }  // namespace kavrio

@@ -5,11 +5,10 @@
 
 #include <cstddef>
 
+#include "common/limits.h"
 #include "launch/process_port.h"
 
 namespace kavrio {
-
-inline constexpr std::size_t kMaxPath = 260;  // MAX_PATH in UTF-16 units, NUL included
 
 // Appended to the launch folder; each begins with a separator.
 inline constexpr char16_t kHomeSetupSuffix[] = u"\\Setup.exe";

@@ -12,35 +12,43 @@ using OsHandle = std::uintptr_t;
 
 inline constexpr std::uint32_t kNormalPriorityClass = 0x20;
 inline constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
-inline constexpr std::uint32_t kWaitObject0 = 0;
-inline constexpr std::uint32_t kWaitTimeout = 258;
-inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kStillActive = 259;
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
-inline constexpr std::uint32_t kErrorFileNotFound = 2;
 inline constexpr std::uint32_t kErrorElevationRequired = 740;
-inline constexpr std::uint32_t kErrorCancelled = 1223;
+
+// What a call that may fail gives back: its answer, or why it failed (GetLastError).
+template <typename Answer>
+struct OsAnswer {
+  bool ok = false;
+  Answer value{};
+  std::uint32_t error = 0;
+};
+
+struct StartedProcess {
+  OsHandle process = 0;
+  OsHandle thread = 0;
+};
 
 class ProcessPort {
  public:
   // CreateProcessW with no security attributes, the caller's environment and a
   // STARTUPINFO that holds only its size. applicationName and currentDirectory
-  // may be null. On failure both handles are 0 and lastError holds GetLastError.
-  virtual bool CreateProcessW(const char16_t* applicationName, char16_t* commandLine,
-                              bool inheritHandles, std::uint32_t creationFlags,
-                              const char16_t* currentDirectory, OsHandle* process,
-                              OsHandle* thread, std::uint32_t* lastError) = 0;
+  // may be null.
+  virtual OsAnswer<StartedProcess> CreateProcessW(const char16_t* applicationName,
+                                                  char16_t* commandLine, bool inheritHandles,
+                                                  std::uint32_t creationFlags,
+                                                  const char16_t* currentDirectory) = 0;
 
   virtual std::uint32_t WaitForSingleObject(OsHandle handle, std::uint32_t milliseconds) = 0;
-  virtual bool GetExitCodeProcess(OsHandle process, std::uint32_t* exitCode) = 0;
-  virtual bool CloseHandle(OsHandle handle) = 0;
+  virtual OsAnswer<std::uint32_t> GetExitCodeProcess(OsHandle process) = 0;
+  virtual void CloseHandle(OsHandle handle) = 0;
 
-  // ShellExecuteExW with the default verb and SEE_MASK_NOCLOSEPROCESS: the
-  // system shows its elevation prompt when the program asks for one. process
-  // may be 0 even on success (no process was started).
-  virtual bool ShellExecuteExW(const char16_t* file, const char16_t* directory,
-                               OsHandle* process, std::uint32_t* lastError) = 0;
+  // ShellExecuteExW with the default verb and SEE_MASK_NOCLOSEPROCESS: the system shows its
+  // elevation prompt when the program asks for one. The process may be 0 even on success
+  // (no process was started).
+  virtual OsAnswer<OsHandle> ShellExecuteExW(const char16_t* file,
+                                             const char16_t* directory) = 0;
 
   virtual std::uint32_t GetFileAttributesW(const char16_t* path) = 0;
 
@@ -51,6 +59,23 @@ class ProcessPort {
 
  protected:
   ~ProcessPort() = default;
+};
+
+// Owns a handle of the port: closes it when it goes out of scope. 0 owns nothing (the adapter
+// hands out INVALID_HANDLE_VALUE as 0 too).
+class OwnedHandle {
+ public:
+  OwnedHandle(ProcessPort& os, OsHandle handle) : os_(os), handle_(handle) {}
+  ~OwnedHandle() {
+    if (handle_ != 0) os_.CloseHandle(handle_);
+  }
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+  OsHandle Get() const { return handle_; }
+
+ private:
+  ProcessPort& os_;
+  OsHandle handle_;
 };
 
 }  // namespace kavrio

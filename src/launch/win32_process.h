@@ -8,14 +8,13 @@ namespace kavrio {
 // their A forms, with the texts converted, on Windows 95, 98 and ME.
 class Win32Process final : public ProcessPort {
  public:
-  bool CreateProcessW(const char16_t* applicationName, char16_t* commandLine, bool inheritHandles,
-                      std::uint32_t creationFlags, const char16_t* currentDirectory,
-                      OsHandle* process, OsHandle* thread, std::uint32_t* lastError) override;
+  OsAnswer<StartedProcess> CreateProcessW(const char16_t* applicationName, char16_t* commandLine,
+                                          bool inheritHandles, std::uint32_t creationFlags,
+                                          const char16_t* currentDirectory) override;
   std::uint32_t WaitForSingleObject(OsHandle handle, std::uint32_t milliseconds) override;
-  bool GetExitCodeProcess(OsHandle process, std::uint32_t* exitCode) override;
-  bool CloseHandle(OsHandle handle) override;
-  bool ShellExecuteExW(const char16_t* file, const char16_t* directory, OsHandle* process,
-                       std::uint32_t* lastError) override;
+  OsAnswer<std::uint32_t> GetExitCodeProcess(OsHandle process) override;
+  void CloseHandle(OsHandle handle) override;
+  OsAnswer<OsHandle> ShellExecuteExW(const char16_t* file, const char16_t* directory) override;
   std::uint32_t GetFileAttributesW(const char16_t* path) override;
   std::uint32_t GetWindowsDirectoryW(char16_t* buffer, std::uint32_t size) override;
   std::uint32_t GetModuleFileNameW(char16_t* buffer, std::uint32_t size) override;

@@ -6,8 +6,6 @@
 
 namespace kavrio {
 
-using namespace registry_codes;
-
 RegistryValue RegistryValue::Text(std::string_view text) {
   RegistryValue value(ValueKind::Text, 0);
   value.textLength_ = std::min(text.size(), kMaxTextLength);
@@ -17,8 +15,6 @@ RegistryValue RegistryValue::Text(std::string_view text) {
 
 namespace {
 
-// Both reads of a value go through a buffer of this size.
-constexpr std::uint32_t kReadBufferSize = 255;
 // Number values are read into a 4-byte number.
 constexpr std::uint32_t kNumberSize = 4;
 
@@ -66,8 +62,8 @@ class OpenedKey {
 // without a terminator keep their last character, and 0 bytes give "".
 RegistryValue ReadText(RegistryPort& registry, RegKey key, const char* valueName,
                        std::uint32_t storedSize) {
-  std::array<std::uint8_t, kReadBufferSize> buffer{};
-  std::uint32_t size = std::min(storedSize, kReadBufferSize);
+  std::array<std::uint8_t, kRegistryBufferSize> buffer{};
+  std::uint32_t size = std::min(storedSize, kRegistryBufferSize);
   if (registry.QueryValueEx(key, valueName, nullptr, buffer.data(), &size) != kErrorSuccess) {
     return RegistryValue::Text("");
   }
@@ -111,9 +107,9 @@ OrRaised<RegistryValue> GetValue(RegistryPort& registry, std::uint32_t root, con
   if (!key.IsOpen()) return {RegistryValue::Empty(), std::nullopt};
 
   // The first read tells the type and the stored size; values over 255 bytes fail it.
-  std::array<std::uint8_t, kReadBufferSize> buffer{};
+  std::array<std::uint8_t, kRegistryBufferSize> buffer{};
   std::uint32_t type = kRegNone;
-  std::uint32_t storedSize = kReadBufferSize;
+  std::uint32_t storedSize = kRegistryBufferSize;
   if (registry.QueryValueEx(key.Get(), valueName, &type, buffer.data(), &storedSize) !=
       kErrorSuccess) {
     return {RegistryValue::Empty(), std::nullopt};
@@ -122,17 +118,14 @@ OrRaised<RegistryValue> GetValue(RegistryPort& registry, std::uint32_t root, con
   switch (type) {
     case kRegSz:
       return {ReadText(registry, key.Get(), valueName, storedSize), std::nullopt};
-    case kRegDword: {
-      const std::optional<std::uint32_t> number =
-          ReadNumber(registry, key.Get(), valueName, storedSize);
-      if (!number) return {RegistryValue::IntegerZero(), std::nullopt};
-      return {RegistryValue::Long(static_cast<std::int32_t>(*number)), std::nullopt};
-    }
+    case kRegDword:
     case kRegBinary: {
       const std::optional<std::uint32_t> number =
           ReadNumber(registry, key.Get(), valueName, storedSize);
       if (!number) return {RegistryValue::IntegerZero(), std::nullopt};
-      // The number must fit a byte; the key is closed before the error reaches the caller.
+      const auto signedNumber = static_cast<std::int32_t>(*number);
+      if (type == kRegDword) return {RegistryValue::Long(signedNumber), std::nullopt};
+      // A binary number must fit a byte; the key is closed before the error reaches the caller.
       if (*number > 0xFF) return RaiseFromGetValue();
       return {RegistryValue::Byte(static_cast<std::uint8_t>(*number)), std::nullopt};
     }

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "registry/raised_error.h"
+#include "common/limits.h"
+#include "common/raised_error.h"
 #include "registry/registry_port.h"
 
 namespace kavrio {
@@ -28,8 +29,8 @@ enum class ValueKind : std::uint8_t {
 // read never touches the heap.
 class RegistryValue {
  public:
-  // The read buffer is 255 bytes, so no text read is longer than this.
-  static constexpr std::size_t kMaxTextLength = 255;
+  // No text read is longer than the read buffer.
+  static constexpr std::size_t kMaxTextLength = kRegistryBufferSize;
 
   static RegistryValue Empty() { return RegistryValue(ValueKind::Empty, 0); }
   static RegistryValue Text(std::string_view text);  // cut at kMaxTextLength

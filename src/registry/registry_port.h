@@ -10,43 +10,20 @@ namespace kavrio {
 // An open key handle as the port hands it out (an HKEY on Windows).
 using RegKey = std::uintptr_t;
 
-// Win32 numbers that cross the port, under their Win32 names (in their own
-// namespace, so that other ports may name their own error codes alike).
-namespace registry_codes {
-
+// The Win32 numbers that the reader uses, under their Win32 names.
 inline constexpr std::int32_t kErrorSuccess = 0;
-inline constexpr std::int32_t kErrorFileNotFound = 2;
-inline constexpr std::int32_t kErrorAccessDenied = 5;
-inline constexpr std::int32_t kErrorInvalidHandle = 6;
-inline constexpr std::int32_t kErrorInvalidParameter = 87;
-inline constexpr std::int32_t kErrorBadPathname = 161;
-inline constexpr std::int32_t kErrorMoreData = 234;
-
-inline constexpr std::uint32_t kRegNone = 0;
-inline constexpr std::uint32_t kRegSz = 1;
-inline constexpr std::uint32_t kRegExpandSz = 2;
-inline constexpr std::uint32_t kRegBinary = 3;
-inline constexpr std::uint32_t kRegDword = 4;
-inline constexpr std::uint32_t kRegDwordBigEndian = 5;
-inline constexpr std::uint32_t kRegMultiSz = 7;
-inline constexpr std::uint32_t kRegQword = 11;
-
 inline constexpr std::uint32_t kKeyQueryValue = 0x0001;
-inline constexpr std::uint32_t kKeyRead = 0x20019;
-inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+// The value types: REG_NONE, REG_SZ, REG_BINARY, REG_DWORD.
+enum : std::uint32_t { kRegNone = 0, kRegSz = 1, kRegBinary = 3, kRegDword = 4 };
 
-}  // namespace registry_codes
-
-// Predefined roots, as the 32-bit numbers that the Win32 headers give them.
-inline constexpr std::uint32_t kHkeyClassesRoot = 0x80000000u;
-inline constexpr std::uint32_t kHkeyCurrentUser = 0x80000001u;
+// The predefined root that the reader is asked about, as the 32-bit number that the Win32
+// headers give it.
 inline constexpr std::uint32_t kHkeyLocalMachine = 0x80000002u;
-inline constexpr std::uint32_t kHkeyUsers = 0x80000003u;
 
 class RegistryPort {
  public:
-  // RegOpenKeyExA: root is a predefined root number (or a key from an earlier
-  // open); *result receives the new key on success.
+  // RegOpenKeyExA: root is a predefined root number; *result receives the new key on
+  // success.
   virtual std::int32_t OpenKeyEx(std::uint32_t root, const char* subKey, std::uint32_t options,
                                  std::uint32_t samDesired, RegKey* result) = 0;
   // RegQueryValueExA (its reserved argument is always null): *dataSize is the

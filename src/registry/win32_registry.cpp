@@ -4,17 +4,9 @@
 
 namespace kavrio {
 
-using namespace registry_codes;
-
-static_assert(kErrorSuccess == ERROR_SUCCESS && kErrorFileNotFound == ERROR_FILE_NOT_FOUND &&
-              kErrorAccessDenied == ERROR_ACCESS_DENIED &&
-              kErrorInvalidHandle == ERROR_INVALID_HANDLE &&
-              kErrorInvalidParameter == ERROR_INVALID_PARAMETER &&
-              kErrorBadPathname == ERROR_BAD_PATHNAME && kErrorMoreData == ERROR_MORE_DATA);
-static_assert(kRegSz == REG_SZ && kRegExpandSz == REG_EXPAND_SZ && kRegBinary == REG_BINARY &&
-              kRegDword == REG_DWORD && kRegMultiSz == REG_MULTI_SZ && kRegQword == REG_QWORD);
-static_assert(kKeyQueryValue == KEY_QUERY_VALUE && kKeyRead == KEY_READ &&
-              kKeyAllAccess == KEY_ALL_ACCESS);
+static_assert(kErrorSuccess == ERROR_SUCCESS && kRegNone == REG_NONE && kRegSz == REG_SZ &&
+              kRegBinary == REG_BINARY && kRegDword == REG_DWORD &&
+              kKeyQueryValue == KEY_QUERY_VALUE);
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "startup/browser_check.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 
@@ -7,31 +8,15 @@ namespace kavrio {
 
 ValueText ValueToText(const RegistryValue& value) {
   ValueText text;
-  switch (value.Kind()) {
-    case ValueKind::Empty:
-      break;
-    case ValueKind::Text: {
-      const std::string_view source = value.AsText();
-      std::memcpy(text.chars_.data(), source.data(), source.size());
-      text.length_ = source.size();
-      break;
-    }
-    case ValueKind::Byte:
-    case ValueKind::Integer:
-    case ValueKind::Long: {
-      // Widened first, so that the lowest Long still has a magnitude.
-      const std::int64_t number = value.AsNumber();
-      std::uint64_t magnitude = static_cast<std::uint64_t>(number < 0 ? -number : number);
-      char digits[20];
-      std::size_t count = 0;
-      do {
-        digits[count++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-      } while (magnitude != 0);
-      if (number < 0) text.chars_[text.length_++] = '-';
-      while (count > 0) text.chars_[text.length_++] = digits[--count];
-      break;
-    }
+  if (value.Kind() == ValueKind::Text) {
+    const std::string_view source = value.AsText();
+    std::memcpy(text.chars.data(), source.data(), source.size());
+    text.length = source.size();
+  } else if (value.Kind() != ValueKind::Empty) {
+    // Decimal digits, with a leading "-" when negative; a 32-bit number fits easily.
+    const char* end = std::to_chars(text.chars.data(), text.chars.data() + text.chars.size(),
+                                    value.AsNumber()).ptr;
+    text.length = static_cast<std::size_t>(end - text.chars.data());
   }
   return text;
 }

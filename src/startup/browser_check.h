@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "registry/raised_error.h"
+#include "common/raised_error.h"
 #include "registry/registry.h"
 #include "registry/registry_port.h"
 
@@ -26,14 +26,10 @@ class PromptAction {
 };
 
 // A registry value as text, held inside the object.
-class ValueText {
- public:
-  std::string_view View() const { return {chars_.data(), length_}; }
-
- private:
-  friend ValueText ValueToText(const RegistryValue& value);
-  std::array<char, RegistryValue::kMaxTextLength + 1> chars_{};
-  std::size_t length_ = 0;
+struct ValueText {
+  std::array<char, RegistryValue::kMaxTextLength + 1> chars{};
+  std::size_t length = 0;
+  std::string_view View() const { return {chars.data(), length}; }
 };
 
 // Text unchanged; Byte, Integer and Long as decimal digits with a leading "-"

@@ -23,12 +23,19 @@ HMODULE LoadSystemDll(const char* name) {
   return LoadLibraryA(path);
 }
 
-HMODULE LoadCommonControlsDll() {
+void StartCommonControls() {
   // Missing ones (Windows 98 has no uxtheme) are simply not loaded.
   LoadSystemDll("uxtheme.dll");
   LoadSystemDll("msimg32.dll");
-  if (Calls().ActivateActCtx) return LoadLibraryA("comctl32.dll");
-  return LoadSystemDll("comctl32.dll");
+  FindComctl32Calls(Calls().ActivateActCtx ? LoadLibraryA("comctl32.dll")
+                                           : LoadSystemDll("comctl32.dll"));
+  if (Calls().InitCommonControls) Calls().InitCommonControls();
+}
+
+bool LoadShell32() {
+  // It stays loaded: the shell may still be working for the program that it started.
+  if (!Calls().ShellExecuteExA) FindShell32Calls(LoadSystemDll("shell32.dll"));
+  return Calls().ShellExecuteExA != nullptr;
 }
 
 }  // namespace kavrio

@@ -1,13 +1,10 @@
 #include "win32/run_time_calls.h"
 
-#include "win32/dll_search.h"
-
 namespace kavrio {
 
 namespace {
 
 RunTimeCalls g_calls;
-bool g_found = false;
 
 // The Windows NT line (NT 4, 2000 and later), where the W calls are real.
 bool IsWindowsNt() { return (GetVersion() & 0x80000000u) == 0; }
@@ -22,9 +19,7 @@ void Find(HMODULE module, const char* name, Function* call) {
 
 }  // namespace
 
-const RunTimeCalls& Calls() {
-  if (g_found) return g_calls;
-  g_found = true;
+void FindRunTimeCalls() {
   HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
   HMODULE user32 = GetModuleHandleA("user32.dll");
   Find(kernel32, "SetDefaultDllDirectories", &g_calls.SetDefaultDllDirectories);
@@ -32,7 +27,7 @@ const RunTimeCalls& Calls() {
   Find(kernel32, "ActivateActCtx", &g_calls.ActivateActCtx);
   Find(user32, "GetDpiForWindow", &g_calls.GetDpiForWindow);
   Find(user32, "AdjustWindowRectExForDpi", &g_calls.AdjustWindowRectExForDpi);
-  if (!IsWindowsNt()) return g_calls;
+  if (!IsWindowsNt()) return;
   Find(kernel32, "GetSystemWindowsDirectoryW", &g_calls.GetSystemWindowsDirectoryW);
   Find(kernel32, "GetWindowsDirectoryW", &g_calls.GetWindowsDirectoryW);
   Find(kernel32, "GetModuleFileNameW", &g_calls.GetModuleFileNameW);
@@ -41,23 +36,17 @@ const RunTimeCalls& Calls() {
   Find(user32, "CreateWindowExW", &g_calls.CreateWindowExW);
   Find(user32, "MessageBoxW", &g_calls.MessageBoxW);
   Find(GetModuleHandleA("gdi32.dll"), "GetTextExtentPoint32W", &g_calls.GetTextExtentPoint32W);
-  return g_calls;
 }
 
-bool FindShell32Calls() {
-  if (g_calls.ShellExecuteExA) return true;
-  // It stays loaded: the shell may still be working for the program that it started.
-  HMODULE shell32 = LoadSystemDll("shell32.dll");
+void FindShell32Calls(HMODULE shell32) {
   Find(shell32, "ShellExecuteExA", &g_calls.ShellExecuteExA);
   if (IsWindowsNt()) Find(shell32, "ShellExecuteExW", &g_calls.ShellExecuteExW);
-  return g_calls.ShellExecuteExA != nullptr;
 }
 
-bool FindComctl32Calls() {
-  if (!g_calls.InitCommonControls) {
-    Find(LoadCommonControlsDll(), "InitCommonControls", &g_calls.InitCommonControls);
-  }
-  return g_calls.InitCommonControls != nullptr;
+void FindComctl32Calls(HMODULE comctl32) {
+  Find(comctl32, "InitCommonControls", &g_calls.InitCommonControls);
 }
+
+const RunTimeCalls& Calls() { return g_calls; }
 
 }  // namespace kavrio

@@ -1,8 +1,9 @@
 // Every Win32 call that the launcher finds at run time instead of importing, in one list.
-// The exe imports only what Windows 98 SE has; these are newer, or on Windows 95, 98 and ME
-// exist only as stubs that fail. The UTF-16 (W) calls are therefore found on the Windows NT
-// line only (one GetVersion check): on 95 to ME they stay null and the callers keep to the
-// ANSI calls. A null pointer means "not on this Windows", and each caller has its fallback.
+// The exe imports only what Windows 98 SE has: these are newer than that, or the UTF-16 (W)
+// forms of calls whose ANSI forms it imports. The W calls are found on the Windows NT line
+// only (one GetVersion check): on 95 to ME most of them are stubs that fail, and where they
+// are real (MessageBoxW, GetTextExtentPoint32W) the A calls do the same with the texts as
+// they are. A null pointer means "not on this Windows"; text_calls.h makes the choice.
 #pragma once
 
 #include <windows.h>
@@ -27,21 +28,21 @@ struct RunTimeCalls {
   decltype(&::MessageBoxW) MessageBoxW;
   // gdi32
   decltype(&::GetTextExtentPoint32W) GetTextExtentPoint32W;
-  // shell32, loaded from the system folder only when it is needed (FindShell32Calls)
+  // shell32, loaded from the system folder only when it is needed (LoadShell32)
   decltype(&::ShellExecuteExA) ShellExecuteExA;
   decltype(&::ShellExecuteExW) ShellExecuteExW;  // NT line only
-  // comctl32, loaded at start after the DLL search is confined (FindComctl32Calls)
+  // comctl32, loaded at start after the DLL search is confined (StartCommonControls)
   void(WINAPI* InitCommonControls)();
 };
 
-// The calls of the DLLs that the exe imports (kernel32, user32, gdi32), found on first use.
+// Finds the calls of the DLLs that the exe imports (kernel32, user32, gdi32). Run once,
+// first thing at entry: until then every call counts as missing.
+void FindRunTimeCalls();
+// Finds the calls of shell32 and of the common controls in a module of theirs, once the
+// module is loaded; a null module finds nothing.
+void FindShell32Calls(HMODULE shell32);
+void FindComctl32Calls(HMODULE comctl32);
+
 const RunTimeCalls& Calls();
-
-// Loads shell32 from the system folder, once, and finds its calls. False when it is not there.
-bool FindShell32Calls();
-
-// Loads the common controls (see LoadCommonControlsDll) and finds InitCommonControls. False
-// when they are not there.
-bool FindComctl32Calls();
 
 }  // namespace kavrio

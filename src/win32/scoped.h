@@ -1,5 +1,6 @@
-// Owners of Win32 resources that are paired by hand otherwise: each releases what it holds
-// when it goes out of scope. Both NULL and INVALID_HANDLE_VALUE count as empty.
+// Owners of the GDI and heap resources that the engine would otherwise pair by hand: each
+// releases what it holds when it goes out of scope; a null one holds nothing. (Process
+// handles are owned through their port: OwnedHandle in launch/process_port.h.)
 #pragma once
 
 #include <windows.h>

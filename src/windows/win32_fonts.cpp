@@ -1,9 +1,10 @@
-#include "windows/win32_fonts.h"
+#include "windows/win32_fonts_and_pictures.h"
 
 #include <cstddef>
 
+#include "common/limits.h"
+#include "forms/form_layout.h"
 #include "win32/scoped.h"
-#include "windows/form_layout.h"
 
 namespace kavrio {
 
@@ -75,7 +76,7 @@ void ChooseFace(const char* wanted, int dpi, char* face) {
     int dpi;
     char face[LF_FACESIZE];
   };
-  static Choice choices[8];
+  static Choice choices[kMaxFontChoices];
   static std::size_t count = 0;
   for (std::size_t i = 0; i < count; ++i) {
     if (choices[i].dpi == dpi && lstrcmpA(choices[i].wanted, wanted) == 0) {
@@ -84,7 +85,7 @@ void ChooseFace(const char* wanted, int dpi, char* face) {
     }
   }
   ChooseFaceUncached(wanted, dpi, face);
-  if (count < sizeof choices / sizeof choices[0]) {
+  if (count < kMaxFontChoices) {
     choices[count].wanted = wanted;
     choices[count].dpi = dpi;
     lstrcpynA(choices[count].face, face, LF_FACESIZE);

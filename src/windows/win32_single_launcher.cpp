@@ -11,25 +11,6 @@ namespace {
 // Local to the user's session on the NT line: each logged-on user has a launcher of their own.
 constexpr char kMutexName[] = "Kavrio.Launcher.Running";
 
-struct LauncherSearch {
-  DWORD self;
-  HWND found;
-};
-
-BOOL CALLBACK OnTopLevelWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<LauncherSearch*>(param);
-  char className[32] = "";
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process != search->self && IsWindowVisible(window) &&
-      GetClassNameA(window, className, sizeof className) > 0 &&
-      lstrcmpA(className, kFormClassName) == 0) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 }  // namespace
 
 bool ClaimSingleLauncher() {
@@ -41,11 +22,11 @@ bool ClaimSingleLauncher() {
 }
 
 void BringRunningLauncherToFront() {
-  LauncherSearch search = {GetCurrentProcessId(), nullptr};
-  EnumWindows(OnTopLevelWindow, reinterpret_cast<LPARAM>(&search));
-  if (!search.found) return;
-  if (IsIconic(search.found)) ShowWindow(search.found, SW_RESTORE);
-  SetForegroundWindow(GetLastActivePopup(search.found));
+  // This launcher has no window yet: a form's window is the other launcher's.
+  HWND other = FindWindowA(kFormClassName, nullptr);
+  if (!other) return;
+  if (IsIconic(other)) ShowWindow(other, SW_RESTORE);
+  SetForegroundWindow(GetLastActivePopup(other));
 }
 
 }  // namespace kavrio

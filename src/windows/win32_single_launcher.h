@@ -8,8 +8,8 @@ namespace kavrio {
 // launcher holds it. The claim lasts until this program ends.
 bool ClaimSingleLauncher();
 
-// Brings the other launcher's visible window, or the message box that it shows, to the
-// front, restoring the window if it is minimised.
+// Brings the other launcher's window, or the message box that it shows, to the front,
+// restoring the window if it is minimised. Called before this launcher has a window.
 void BringRunningLauncherToFront();
 
 }  // namespace kavrio

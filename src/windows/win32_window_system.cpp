@@ -1,10 +1,11 @@
 #include "windows/win32_window_system.h"
 
+#include <iterator>
+
 #include "resources/resource_ids.h"
 #include "win32/run_time_calls.h"
-#include "win32/text_conversion.h"
-#include "windows/win32_fonts.h"
-#include "windows/win32_pictures.h"
+#include "win32/text_calls.h"
+#include "windows/win32_fonts_and_pictures.h"
 
 namespace kavrio {
 
@@ -13,50 +14,16 @@ const char kFormClassName[] = "KavrioForm";
 namespace {
 
 constexpr char kFrameClassName[] = "KavrioFrame";
-constexpr UINT kWmDpiChanged = 0x02E0;
 // Fixed single border: a caption with the system menu and close box, no sizing frame, no
 // minimise or maximise box.
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = 0;
-// The longest text of a form, with room to spare.
-constexpr int kMaxText = 512;
-
-// ---- Texts: UTF-16 calls on the NT line, ANSI calls on 95, 98 and ME ---------------------
-
-HWND CreateControlWindow(DWORD exStyle, const char* className, const char* text, DWORD style,
-                         const PixelRect& rect, HWND parent, int id, HINSTANCE instance) {
-  HMENU menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
-  if (Calls().CreateWindowExW) {
-    const WideText<64> wideClass(className);
-    const WideText<kMaxText> wideText(text);
-    return Calls().CreateWindowExW(exStyle, wideClass.Get(), wideText.Get(), style, rect.left,
-                                   rect.top, rect.width, rect.height, parent, menu, instance,
-                                   nullptr);
-  }
-  return CreateWindowExA(exStyle, className, text, style, rect.left, rect.top, rect.width,
-                         rect.height, parent, menu, instance, nullptr);
-}
-
-int ShowMessageBox(HWND owner, const char* text, const char* title, UINT type) {
-  if (Calls().MessageBoxW) {
-    const WideText<kMaxText> wideText(text);
-    const WideText<64> wideTitle(title);
-    return Calls().MessageBoxW(owner, wideText.Get(), wideTitle.Get(), type);
-  }
-  return MessageBoxA(owner, text, title, type);
-}
 
 // One line of `text` in `font`: its width, and the font's line height.
-SIZE TextExtent(HFONT font, const char* text) {
-  SIZE extent = {0, 0};
+SIZE LineExtent(HFONT font, const char* text) {
   const ScopedGetDC screen(nullptr);
   const ScopedSelectObject selected(screen, font);
-  if (Calls().GetTextExtentPoint32W) {
-    const WideText<kMaxText> wide(text);
-    Calls().GetTextExtentPoint32W(screen, wide.Get(), wide.Length(), &extent);
-  } else {
-    GetTextExtentPoint32A(screen, text, lstrlenA(text), &extent);
-  }
+  SIZE extent = TextExtent(screen, text);
   TEXTMETRICA metrics = {};
   GetTextMetricsA(screen, &metrics);
   extent.cy = metrics.tmHeight;
@@ -75,11 +42,14 @@ int WindowDpi(HWND window) {
   return dpi > 0 ? dpi : 96;
 }
 
-void AdjustForDpi(RECT* rect, int dpi) {
+// The window's outer size for the form's client area at `dpi`.
+SIZE FrameSize(const FormSpec& spec, int dpi) {
+  RECT frame = {0, 0, TwipsToPixels(spec.clientWidth, dpi), TwipsToPixels(spec.clientHeight, dpi)};
   const auto adjustForDpi = Calls().AdjustWindowRectExForDpi;
-  if (!adjustForDpi || !adjustForDpi(rect, kFormStyle, FALSE, kFormExStyle, dpi)) {
-    AdjustWindowRectEx(rect, kFormStyle, FALSE, kFormExStyle);
+  if (!adjustForDpi || !adjustForDpi(&frame, kFormStyle, FALSE, kFormExStyle, dpi)) {
+    AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
   }
+  return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
 void CentreOnScreen(HWND window) {
@@ -93,27 +63,19 @@ void CentreOnScreen(HWND window) {
 
 // ---- Controls ------------------------------------------------------------------------------
 
+// The window class and styles of each kind of control, in ControlKind's order.
 struct ControlClass {
   const char* className;
   DWORD style;
   DWORD exStyle;
+} constexpr kClassOf[] = {
+    {"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0},                 // PushButton
+    {kFrameClassName, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT},  // Frame
+    {"STATIC", SS_LEFT | SS_NOPREFIX, 0},                      // WrappingLabel
+    {"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0},            // AutoSizeLabel
+    {"STATIC", SS_BITMAP, 0},                                  // Picture
 };
-
-ControlClass ClassOf(ControlKind kind) {
-  switch (kind) {
-    case ControlKind::PushButton:
-      return {"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0};
-    case ControlKind::Frame:
-      return {kFrameClassName, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
-    case ControlKind::WrappingLabel:
-      return {"STATIC", SS_LEFT | SS_NOPREFIX, 0};
-    case ControlKind::AutoSizeLabel:
-      return {"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0};
-    case ControlKind::Picture:
-      return {"STATIC", SS_BITMAP, 0};
-  }
-  return {"STATIC", 0, 0};
-}
+static_assert(std::size(kClassOf) == static_cast<std::size_t>(ControlKind::Picture) + 1);
 
 // The font, and the picture of a picture control, of a control's look.
 void SetFontAndPicture(HWND control, HFONT font, HBITMAP picture) {
@@ -131,13 +93,6 @@ LRESULT SystemColours(HDC dc) {
 
 // ---- Bookkeeping -----------------------------------------------------------------------------
 
-Win32WindowSystem::LiveForm* Win32WindowSystem::Find(const Form& form) {
-  for (LiveForm& live : forms_) {
-    if (live.form == &form) return &live;
-  }
-  return nullptr;
-}
-
 // The live form whose window is `window`, if it is one of ours (message boxes and other
 // windows are not).
 Win32WindowSystem::LiveForm* Win32WindowSystem::FindByWindow(HWND window) {
@@ -146,10 +101,8 @@ Win32WindowSystem::LiveForm* Win32WindowSystem::FindByWindow(HWND window) {
 }
 
 void Win32WindowSystem::Release(LiveForm& live) {
-  live = LiveForm{};
-  --liveForms_;
   // Wakes the message loop so that it sees whether any form is left.
-  PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
+  if (forms_.Release(live)) PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
 }
 
 void Win32WindowSystem::RegisterClasses() {
@@ -162,7 +115,7 @@ void Win32WindowSystem::RegisterClasses() {
   form.hIconSm = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kIconLauncher),
                                                IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                GetSystemMetrics(SM_CYSMICON), 0));
-  form.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  form.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   form.lpszClassName = kFormClassName;
   formClass_ = RegisterClassExA(&form);
@@ -188,7 +141,7 @@ Win32WindowSystem::ControlLook Win32WindowSystem::LookOf(LiveForm& live, std::si
     look.font = live.ownFonts[index].Get();
   }
   if (control.kind == ControlKind::AutoSizeLabel) {
-    const SIZE extent = TextExtent(look.font, control.text);
+    const SIZE extent = LineExtent(look.font, control.text);
     look.rect.width = extent.cx;
     look.rect.height = extent.cy;
   } else if (control.kind == ControlKind::Picture) {
@@ -204,12 +157,14 @@ void Win32WindowSystem::BuildControls(LiveForm& live) {
   const FormSpec& spec = live.form->Spec();
   for (std::size_t i = 0; i < spec.controlCount; ++i) {
     const ControlSpec& control = spec.controls[i];
-    const ControlClass type = ClassOf(control.kind);
+    const ControlClass& type = kClassOf[static_cast<std::size_t>(control.kind)];
     const ControlLook look = LookOf(live, i);
     HWND parent = control.container == kNoContainer ? live.window : live.controls[control.container];
-    HWND window = CreateControlWindow(
+    HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i));
+    HWND window = CreateWindowWithText(
         type.exStyle, type.className, control.text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | type.style,
-        look.rect, parent, kFirstControlId + static_cast<int>(i), instance_);
+        look.rect.left, look.rect.top, look.rect.width, look.rect.height, parent, id, instance_,
+        nullptr);
     live.controls[i] = window;
     SetFontAndPicture(window, look.font, look.picture);
   }
@@ -223,11 +178,8 @@ void Win32WindowSystem::BuildControls(LiveForm& live) {
 
 // The window's outer size for its client area at the form's DPI.
 void Win32WindowSystem::SizeWindow(LiveForm& live) {
-  const FormSpec& spec = live.form->Spec();
-  RECT frame = {0, 0, TwipsToPixels(spec.clientWidth, live.dpi),
-                TwipsToPixels(spec.clientHeight, live.dpi)};
-  AdjustForDpi(&frame, live.dpi);
-  SetWindowPos(live.window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+  const SIZE size = FrameSize(live.form->Spec(), live.dpi);
+  SetWindowPos(live.window, nullptr, 0, 0, size.cx, size.cy,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -253,14 +205,21 @@ void Win32WindowSystem::ApplyDpi(LiveForm& live, int dpi) {
 
 bool Win32WindowSystem::MakeWindow(LiveForm& live) {
   RegisterClasses();
+  // Made at its size for the screen's DPI, centred; made so again only where the window's
+  // own DPI (its monitor's) is another.
+  const int screenDpi = WindowDpi(nullptr);
+  const SIZE size = FrameSize(live.form->Spec(), screenDpi);
   HWND window = CreateWindowExA(kFormExStyle, kFormClassName, live.form->Spec().title, kFormStyle,
-                                CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance_,
-                                &live);
+                                (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
+                                (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy,
+                                nullptr, nullptr, instance_, &live);
   if (!window) return false;
   SetDpi(live, WindowDpi(window));
-  SizeWindow(live);
+  if (live.dpi != screenDpi) {
+    SizeWindow(live);
+    CentreOnScreen(window);
+  }
   BuildControls(live);
-  CentreOnScreen(window);
   // Access-key underlines and focus rectangles show from the start, not only once the
   // keyboard has been used.
   SendMessageA(window, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL | UISF_HIDEFOCUS), 0);
@@ -274,10 +233,6 @@ int Win32WindowSystem::FocusedControl(const LiveForm& live, HWND focus) {
     if (focus && live.controls[i] == focus) return static_cast<int>(i);
   }
   return -1;
-}
-
-bool Win32WindowSystem::IsButton(const LiveForm& live, int index) {
-  return index >= 0 && live.form->Spec().controls[index].kind == ControlKind::PushButton;
 }
 
 void Win32WindowSystem::FocusControl(LiveForm& live, int index) {
@@ -372,7 +327,9 @@ void Win32WindowSystem::OnCommand(LiveForm& live, WPARAM wParam) {
     if (pressed >= static_cast<int>(live.form->Spec().controlCount)) pressed = -1;
   }
   // The handler may end the form: nothing of it is touched afterwards.
-  if (IsButton(live, pressed)) live.form->OnPress(static_cast<std::size_t>(pressed));
+  if (pressed >= 0 && live.form->Spec().controls[pressed].kind == ControlKind::PushButton) {
+    live.form->OnPress(static_cast<std::size_t>(pressed));
+  }
 }
 
 LRESULT Win32WindowSystem::OnFormMessage(LiveForm& live, UINT message, WPARAM wParam,
@@ -395,7 +352,7 @@ LRESULT Win32WindowSystem::OnFormMessage(LiveForm& live, UINT message, WPARAM wP
     case WM_SETFOCUS:
       RestoreFocus(live);
       return 0;
-    case kWmDpiChanged: {
+    case WM_DPICHANGED: {
       ApplyDpi(live, HIWORD(wParam));
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
       SetWindowPos(window, nullptr, suggested->left, suggested->top, 0, 0,
@@ -413,26 +370,17 @@ LRESULT Win32WindowSystem::OnFormMessage(LiveForm& live, UINT message, WPARAM wP
 
 // ---- The window operations -------------------------------------------------------------------
 
-void Win32WindowSystem::Create(Form& form) {
+void Win32WindowSystem::Show(Form& form) {
   // A table longer than the engine's arrays cannot be built (each table is also checked
   // where it is written).
-  if (Find(form) || form.Spec().controlCount > kMaxControls) return;
-  for (LiveForm& live : forms_) {
-    if (!live.form) {
-      live.engine = this;
-      live.form = &form;
-      ++liveForms_;
-      return;
-    }
-  }
-}
-
-void Win32WindowSystem::Show(Form& form) {
-  Create(form);
-  LiveForm* live = Find(form);
+  LiveForm* live = form.Spec().controlCount <= kMaxControls ? forms_.Reserve(form) : nullptr;
   if (!live) return;
+  live->engine = this;
   if (!live->window && !MakeWindow(*live)) {
+    const RaisedError failed = {static_cast<std::int32_t>(GetLastError()), form.Spec().name,
+                                "CreateWindowEx"};
     Release(*live);
+    ReportUnhandledError(failed);  // ends the program
     return;
   }
   ShowWindow(live->window, SW_SHOW);
@@ -443,19 +391,19 @@ void Win32WindowSystem::Show(Form& form) {
 
 void Win32WindowSystem::ShowModal(Form& form) {
   Show(form);
-  for (LiveForm* live = Find(form); live && live->window && IsWindowVisible(live->window);
-       live = Find(form)) {
+  for (LiveForm* live = forms_.Find(&form); live && live->window && IsWindowVisible(live->window);
+       live = forms_.Find(&form)) {
     if (!PumpMessage()) break;
   }
 }
 
 void Win32WindowSystem::Hide(Form& form) {
-  LiveForm* live = Find(form);
+  LiveForm* live = forms_.Find(&form);
   if (live && live->window) ShowWindow(live->window, SW_HIDE);
 }
 
 void Win32WindowSystem::Unload(Form& form) {
-  LiveForm* live = Find(form);
+  LiveForm* live = forms_.Find(&form);
   if (!live) return;
   if (live->window) {
     DestroyWindow(live->window);  // WM_NCDESTROY releases the slot
@@ -465,18 +413,22 @@ void Win32WindowSystem::Unload(Form& form) {
 }
 
 void Win32WindowSystem::ShowInformation(Form& owner, const char* text, const char* title) {
-  LiveForm* live = Find(owner);
+  LiveForm* live = forms_.Find(&owner);
   ShowMessageBox(live ? live->window : nullptr, text, title, MB_OK | MB_ICONINFORMATION);
 }
 
-void Win32WindowSystem::ReportError(const char* text, const char* title) {
-  ShowMessageBox(nullptr, text, title, MB_OK | MB_ICONERROR);
+void Win32WindowSystem::ReportUnhandledError(const RaisedError& error) {
+  char text[kMaxFormText];
+  wsprintfA(text, "Ocorreu um erro inesperado e o programa será encerrado.\r\n\r\nErro %ld: %s",
+            static_cast<long>(error.number), error.description);
+  ShowMessageBox(nullptr, text, kFormTitle, MB_OK | MB_ICONERROR);
+  EndProgram();
 }
 
 void Win32WindowSystem::EndProgram() { ExitProcess(0); }
 
 void Win32WindowSystem::RunUntilLastWindowGone() {
-  while (liveForms_ > 0 && PumpMessage()) {
+  while (forms_.Held() > 0 && PumpMessage()) {
   }
 }
 

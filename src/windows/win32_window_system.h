@@ -7,9 +7,12 @@
 
 #include <cstddef>
 
+#include "common/limits.h"
+#include "common/raised_error.h"
+#include "forms/form.h"
+#include "forms/form_layout.h"
 #include "win32/scoped.h"
-#include "windows/form.h"
-#include "windows/form_layout.h"
+#include "windows/form_slots.h"
 
 namespace kavrio {
 
@@ -23,7 +26,6 @@ class Win32WindowSystem final : public WindowSystem {
   Win32WindowSystem(const Win32WindowSystem&) = delete;
   Win32WindowSystem& operator=(const Win32WindowSystem&) = delete;
 
-  void Create(Form& form) override;
   void Show(Form& form) override;
   void ShowModal(Form& form) override;
   void Hide(Form& form) override;
@@ -31,18 +33,16 @@ class Win32WindowSystem final : public WindowSystem {
   void ShowInformation(Form& owner, const char* text, const char* title) override;
   void EndProgram() override;
 
-  // The report of an unexpected error: a message box with the error icon, owned by no window.
-  void ReportError(const char* text, const char* title);
+  // The report of an error that no step caught: a message box with the error icon, owned by
+  // no window, that shows the error's number and description. Then the program ends.
+  void ReportUnhandledError(const RaisedError& error);
 
   // Runs the message loop for as long as any form exists.
   void RunUntilLastWindowGone();
 
  private:
-  static constexpr std::size_t kMaxForms = 4;
-
-  // The engine's side of one form, from its creation to its end. Its window is made when
-  // the form is first shown: a form dismissed unseen (the menu, on the prompt road) never
-  // pays for one.
+  // The engine's side of one form, from its first showing to its end. A form dismissed
+  // unseen (the menu, on the prompt road) never pays for a window.
   struct LiveForm {
     Win32WindowSystem* engine = nullptr;
     Form* form = nullptr;  // null: a free slot
@@ -65,7 +65,6 @@ class Win32WindowSystem final : public WindowSystem {
   static LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-  LiveForm* Find(const Form& form);
   LiveForm* FindByWindow(HWND window);
   void Release(LiveForm& live);
   void RegisterClasses();
@@ -76,7 +75,6 @@ class Win32WindowSystem final : public WindowSystem {
   void ApplyDpi(LiveForm& live, int dpi);
   void SizeWindow(LiveForm& live);
   static int FocusedControl(const LiveForm& live, HWND focus);
-  static bool IsButton(const LiveForm& live, int index);
   static void FocusControl(LiveForm& live, int index);
   static void RestoreFocus(LiveForm& live);
   bool PreTranslate(MSG& message);
@@ -86,8 +84,7 @@ class Win32WindowSystem final : public WindowSystem {
 
   HINSTANCE instance_;
   ATOM formClass_ = 0;
-  LiveForm forms_[kMaxForms];
-  int liveForms_ = 0;
+  FormSlots<LiveForm, kMaxForms> forms_;
 };
 
 }  // namespace kavrio

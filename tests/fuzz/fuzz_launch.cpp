@@ -29,7 +29,6 @@
 #include "fuzz_input.h"
 #include "launch/funcoes.h"
 #include "launch/launch_folder.h"
-#include "launch/start_installer.h"
 #include "text_for_tests.h"
 
 namespace kavrio::fuzz {
@@ -317,6 +316,7 @@ void CheckStartInstaller(const System& system, const std::u16string& moduleFileN
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kavrio;
   using namespace kavrio::fuzz;
+  using namespace kavrio::win32_codes;
   FuzzInput input(data, size);
 
   const std::uint8_t failures = input.Byte();

@@ -24,11 +24,12 @@
 #include "registry/registry.h"
 #include "registry/registry_port.h"
 #include "startup/browser_check.h"
+#include "../win32_codes.h"
 
 namespace kavrio::fuzz {
 namespace {
 
-using namespace registry_codes;
+using namespace win32_codes;
 
 constexpr std::size_t kMaxNameLength = 300;
 constexpr std::uint32_t kMaxValueBytes = 4096;

@@ -13,7 +13,7 @@
 namespace kavrio {
 namespace {
 
-using namespace registry_codes;
+using namespace win32_codes;
 
 using fakes::FakeRegistry;
 
@@ -42,6 +42,18 @@ class BrowserCheckTest : public testing::Test {
   }
   // GetValue calls made: every open after the KeyExists one.
   int Reads() const { return registry_.OpenCalls() - 1; }
+
+  // Runs the check and expects its road, prompts and reads (and the reads before the prompt).
+  void ExpectCheck(int prompts, int reads, int readsBeforePrompt) {
+    const OrRaised<BrowserRoad> road = CheckBrowser(registry_, prompt_);
+    EXPECT_FALSE(road.raised.has_value());
+    EXPECT_EQ(road.value, prompts > 0 ? BrowserRoad::Prompt : BrowserRoad::Menu);
+    EXPECT_EQ(prompt_.prompts, prompts);
+    EXPECT_EQ(Reads(), reads);
+    if (prompts > 0) {
+      EXPECT_EQ(prompt_.readsBeforePrompt, readsBeforePrompt);
+    }
+  }
 
   FakeRegistry registry_;
   CountingPrompt prompt_{registry_};
@@ -102,15 +114,7 @@ TEST_P(DecisionTest, PromptsOrReturnsAsTheVersionSays) {
     registry_.AddKey(kHkeyLocalMachine, kIeKey, c.access);
   }
   if (c.type != kNoValue) registry_.SetValue(kHkeyLocalMachine, kIeKey, "Version", c.type, c.bytes);
-
-  const OrRaised<BrowserRoad> road = CheckBrowser(registry_, prompt_);
-  EXPECT_FALSE(road.raised.has_value());
-  EXPECT_EQ(road.value, c.prompts > 0 ? BrowserRoad::Prompt : BrowserRoad::Menu);
-  EXPECT_EQ(prompt_.prompts, c.prompts);
-  EXPECT_EQ(Reads(), c.reads);
-  if (c.prompts > 0) {
-    EXPECT_EQ(prompt_.readsBeforePrompt, c.readsBeforePrompt);
-  }
+  ExpectCheck(c.prompts, c.reads, c.readsBeforePrompt);
 }
 
 INSTANTIATE_TEST_SUITE_P(VersionTexts, DecisionTest, testing::ValuesIn(kDecisionCases),
@@ -146,14 +150,7 @@ TEST_P(FreshReadTest, EachTestReadsTheValueAgain) {
     const std::string text(c.versions[static_cast<std::size_t>(openCall - 2)]);
     registry_.SetValue(kHkeyLocalMachine, kIeKey, "Version", kRegSz, {text.c_str(), text.size() + 1});
   };
-  const OrRaised<BrowserRoad> road = CheckBrowser(registry_, prompt_);
-  EXPECT_FALSE(road.raised.has_value());
-  EXPECT_EQ(road.value, c.prompts > 0 ? BrowserRoad::Prompt : BrowserRoad::Menu);
-  EXPECT_EQ(prompt_.prompts, c.prompts);
-  EXPECT_EQ(Reads(), c.reads);
-  if (c.prompts > 0) {
-    EXPECT_EQ(prompt_.readsBeforePrompt, c.readsBeforePrompt);
-  }
+  ExpectCheck(c.prompts, c.reads, c.readsBeforePrompt);
 }
 
 INSTANTIATE_TEST_SUITE_P(ChangingVersion, FreshReadTest, testing::ValuesIn(kFreshReadCases),

@@ -11,9 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "../win32_codes.h"
 #include "launch/process_port.h"
 
 namespace kavrio::fakes {
+
+using namespace win32_codes;
 
 class FakeProcess final : public ProcessPort {
  public:
@@ -49,20 +52,15 @@ class FakeProcess final : public ProcessPort {
 
   std::size_t OpenHandles() const { return open_.size(); }
 
-  bool CreateProcessW(const char16_t* applicationName, char16_t* commandLine, bool inheritHandles,
-                      std::uint32_t creationFlags, const char16_t* currentDirectory,
-                      OsHandle* process, OsHandle* thread, std::uint32_t* lastError) override {
+  OsAnswer<StartedProcess> CreateProcessW(const char16_t* applicationName, char16_t* commandLine,
+                                          bool inheritHandles, std::uint32_t creationFlags,
+                                          const char16_t* currentDirectory) override {
     creates.push_back({Optional(applicationName), commandLine, inheritHandles, creationFlags,
                        Optional(currentDirectory)});
-    if (!createSucceeds) {
-      *process = *thread = 0;
-      *lastError = createError;
-      return false;
-    }
+    if (!createSucceeds) return {false, {}, createError};
     ended_ = endedBeforeWait;
-    *process = Open("process");
-    *thread = Open("thread");
-    return true;
+    const OsHandle process = Open("process");
+    return {true, {process, Open("thread")}, 0};
   }
 
   std::uint32_t WaitForSingleObject(OsHandle handle, std::uint32_t milliseconds) override {
@@ -74,29 +72,22 @@ class FakeProcess final : public ProcessPort {
     return kWaitObject0;
   }
 
-  bool GetExitCodeProcess(OsHandle process, std::uint32_t* code) override {
-    if (!IsOpen(process) || KindOf(process) != "process" || !exitCodeReadable) return false;
-    *code = ended_ ? exitCode : kStillActive;
-    return true;
-  }
-
-  bool CloseHandle(OsHandle handle) override {
-    if (!IsOpen(handle)) return false;
-    open_.erase(handle);
-    return true;
-  }
-
-  bool ShellExecuteExW(const char16_t* file, const char16_t* directory, OsHandle* process,
-                       std::uint32_t* lastError) override {
-    shellExecutes.push_back({file, Optional(directory)});
-    *process = 0;
-    if (!shellSucceeds) {
-      *lastError = shellError;
-      return false;
+  OsAnswer<std::uint32_t> GetExitCodeProcess(OsHandle process) override {
+    if (!IsOpen(process) || KindOf(process) != "process" || !exitCodeReadable) {
+      return {false, 0, static_cast<std::uint32_t>(kErrorInvalidHandle)};
     }
+    return {true, ended_ ? exitCode : kStillActive, 0};
+  }
+
+  void CloseHandle(OsHandle handle) override {
+    if (IsOpen(handle)) open_.erase(handle);
+  }
+
+  OsAnswer<OsHandle> ShellExecuteExW(const char16_t* file, const char16_t* directory) override {
+    shellExecutes.push_back({file, Optional(directory)});
+    if (!shellSucceeds) return {false, 0, shellError};
     ended_ = endedBeforeWait;
-    if (shellGivesProcess) *process = Open("process");
-    return true;
+    return {true, shellGivesProcess ? Open("process") : 0, 0};
   }
 
   std::uint32_t GetFileAttributesW(const char16_t* path) override {

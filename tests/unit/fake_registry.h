@@ -14,11 +14,12 @@
 #include <string_view>
 #include <vector>
 
+#include "../win32_codes.h"
 #include "registry/registry_port.h"
 
 namespace kavrio::fakes {
 
-using namespace registry_codes;
+using namespace win32_codes;
 
 class FakeRegistry final : public RegistryPort {
  public:
@@ -84,7 +85,7 @@ class FakeRegistry final : public RegistryPort {
     std::uint32_t granted = kKeyAllAccess;
     if (name != parent || !IsRoot(root)) {
       const auto key = keys_.find(name);
-      if (key == keys_.end()) return registry_codes::kErrorFileNotFound;
+      if (key == keys_.end()) return kErrorFileNotFound;
       granted = key->second.grantedAccess;
     }
     if ((samDesired & ~granted) != 0) return kErrorAccessDenied;
@@ -107,7 +108,7 @@ class FakeRegistry final : public RegistryPort {
 
     const auto& values = keys_[handle->second.name].values;
     const auto found = values.find(Lower(valueName ? valueName : ""));
-    if (found == values.end()) return registry_codes::kErrorFileNotFound;
+    if (found == values.end()) return kErrorFileNotFound;
     const Value& value = found->second;
     const auto storedSize = static_cast<std::uint32_t>(value.bytes.size());
 

@@ -16,6 +16,7 @@ namespace kavrio {
 namespace {
 
 using fakes::FakeProcess;
+using namespace win32_codes;
 using Waits = std::vector<std::uint32_t>;
 
 void ExpectHandlesBalanced(const FakeProcess& os) {

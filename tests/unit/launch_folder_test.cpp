@@ -8,7 +8,6 @@
 
 #include "fake_process.h"
 #include "launch/funcoes.h"
-#include "launch/start_installer.h"
 #include "text_for_tests.h"
 
 namespace kavrio {

@@ -9,15 +9,9 @@
 namespace kavrio {
 namespace {
 
-using namespace registry_codes;
+using namespace win32_codes;
 
-using registry_cases::Expected;
-using registry_cases::KeyCase;
-using registry_cases::kReadOnlyKey;
-using registry_cases::kScratchKey;
-using registry_cases::NameOf;
-using registry_cases::PortCase;
-using registry_cases::StoredValueCase;
+using namespace registry_cases;
 using fakes::FakeRegistry;
 
 class ReaderTest : public testing::Test {
@@ -61,12 +55,7 @@ INSTANTIATE_TEST_SUITE_P(EveryKindAndSize, StoredValueTest,
 class KeyTest : public ReaderTest, public testing::WithParamInterface<KeyCase> {};
 
 TEST_P(KeyTest, KeyExistsAndGetValueAgree) {
-  const OrRaised<bool> exists = KeyExists(registry_, kHkeyLocalMachine, GetParam().keyPath);
-  ASSERT_FALSE(exists.raised.has_value());
-  EXPECT_EQ(exists.value, GetParam().keyExists);
-  registry_cases::ExpectValue(
-      GetValue(registry_, kHkeyLocalMachine, GetParam().keyPath, GetParam().valueName),
-      GetParam().value);
+  registry_cases::ExpectKeyCase(registry_, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(PathsAndAccess, KeyTest, testing::ValuesIn(registry_cases::kKeyCases),

@@ -16,9 +16,11 @@
 #include <thread>
 #include <vector>
 
+#include "../files.h"
 #include "launch/funcoes.h"
 #include "launch/launch_folder.h"
 #include "launch/win32_process.h"
+#include "win32/run_time_calls.h"
 
 namespace kavrio {
 namespace {
@@ -48,29 +50,10 @@ bool HasAnsiForm(const std::wstring& text) {
          !lossy;
 }
 
-std::wstring ExeFolder() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.rfind(L'\\'));
-}
+using win_tier::ExeFolder;
 
 void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = folder + L"\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-  }
+  win_tier::EmptyFolder(folder);
   RemoveDirectoryW(folder.c_str());
 }
 
@@ -136,6 +119,7 @@ DWORD HandleCount() {
 class ProcessAdapter : public ::testing::Test {
  protected:
   void SetUp() override {
+    FindRunTimeCalls();  // as the launcher's entry does
     wchar_t temp[MAX_PATH];
     ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
     scratch_ = std::wstring(temp) + L"kavrio-launch-" + std::to_wstring(GetCurrentProcessId());
@@ -336,24 +320,24 @@ TEST_F(ProcessAdapter, ShellExecuteExStartsTheSameFileInTheGivenFolder) {
   const std::wstring program = Plant(L"Agente Plimox\\Instalador Assistente Kavrio.exe");
   Plant(L"Agente.exe");
   SetEnvironmentVariableW(L"KAVRIO_STUB_EXIT_CODE", L"42");
-  OsHandle process = 0;
-  std::uint32_t error = 0;
-  ASSERT_TRUE(os_.ShellExecuteExW(U(program), u"C:\\", &process, &error)) << error;
-  ASSERT_NE(process, 0u);
-  EXPECT_EQ(os_.WaitForSingleObject(process, kInfinite), kWaitObject0);
-  std::uint32_t exitCode = 0;
-  EXPECT_TRUE(os_.GetExitCodeProcess(process, &exitCode));
-  EXPECT_EQ(exitCode, 42u);
-  EXPECT_TRUE(os_.CloseHandle(process));
+  const OsAnswer<OsHandle> started = os_.ShellExecuteExW(U(program), u"C:\\");
+  ASSERT_TRUE(started.ok) << started.error;
+  ASSERT_NE(started.value, 0u);
+  EXPECT_EQ(os_.WaitForSingleObject(started.value, kInfinite), WAIT_OBJECT_0);
+  const OsAnswer<std::uint32_t> exitCode = os_.GetExitCodeProcess(started.value);
+  EXPECT_TRUE(exitCode.ok);
+  EXPECT_EQ(exitCode.value, 42u);
+  os_.CloseHandle(started.value);
   const std::vector<Record> records = Records();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].path, Utf8(program));
   EXPECT_EQ(records[0].workingFolder, "C:\\");
 
   const std::wstring missing = scratch_ + L"\\Missing.exe";
-  EXPECT_FALSE(os_.ShellExecuteExW(U(missing), u"C:\\", &process, &error));
-  EXPECT_EQ(process, 0u);
-  EXPECT_EQ(error, kErrorFileNotFound);
+  const OsAnswer<OsHandle> failed = os_.ShellExecuteExW(U(missing), u"C:\\");
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(failed.value, 0u);
+  EXPECT_EQ(failed.error, static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
 }
 
 // The same answers that the host fake gives.

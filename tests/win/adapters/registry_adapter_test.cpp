@@ -18,12 +18,19 @@
 namespace kavrio {
 namespace {
 
-using registry_cases::KeyCase;
-using registry_cases::kReadOnlyKey;
-using registry_cases::kScratchKey;
-using registry_cases::NameOf;
-using registry_cases::PortCase;
-using registry_cases::StoredValueCase;
+using namespace win32_codes;
+static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND && kErrorAccessDenied == ERROR_ACCESS_DENIED &&
+              kErrorInvalidHandle == ERROR_INVALID_HANDLE &&
+              kErrorInvalidParameter == ERROR_INVALID_PARAMETER &&
+              kErrorBadPathname == ERROR_BAD_PATHNAME && kErrorMoreData == ERROR_MORE_DATA &&
+              kErrorCancelled == ERROR_CANCELLED);
+static_assert(kRegExpandSz == REG_EXPAND_SZ && kRegDwordBigEndian == REG_DWORD_BIG_ENDIAN &&
+              kRegMultiSz == REG_MULTI_SZ && kRegQword == REG_QWORD && kKeyRead == KEY_READ &&
+              kKeyAllAccess == KEY_ALL_ACCESS);
+static_assert(kWaitObject0 == WAIT_OBJECT_0 && kWaitTimeout == WAIT_TIMEOUT &&
+              kWaitFailed == WAIT_FAILED);
+
+using namespace registry_cases;
 
 void SetDaclForEveryone(HKEY key, DWORD access) {
   SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
@@ -105,13 +112,18 @@ class ScratchKeys final : public testing::Environment {
 
 testing::Environment* const kScratchKeys = testing::AddGlobalTestEnvironment(new ScratchKeys);
 
-class RegistryStoredValueTest : public testing::TestWithParam<StoredValueCase> {
+// The host tier's tables, each row run against the real registry.
+template <class Case>
+class OnTheRealRegistry : public testing::TestWithParam<Case> {
  protected:
   Win32Registry registry_;
 };
+using RegistryStoredValueTest = OnTheRealRegistry<StoredValueCase>;
+using RegistryKeyTest = OnTheRealRegistry<KeyCase>;
+using RegistryPortTest = OnTheRealRegistry<PortCase>;
 
 TEST_P(RegistryStoredValueTest, GetValueGivesWhatTheHostTableSays) {
-  registry_cases::ExpectValue(GetValue(registry_, kHkeyLocalMachine, kScratchKey, GetParam().name),
+  registry_cases::ExpectValue(GetValue(this->registry_, kHkeyLocalMachine, kScratchKey, GetParam().name),
                               GetParam().expected);
 }
 
@@ -119,30 +131,15 @@ INSTANTIATE_TEST_SUITE_P(EveryKindAndSize, RegistryStoredValueTest,
                          testing::ValuesIn(registry_cases::kStoredValueCases),
                          NameOf<StoredValueCase>);
 
-class RegistryKeyTest : public testing::TestWithParam<KeyCase> {
- protected:
-  Win32Registry registry_;
-};
-
 TEST_P(RegistryKeyTest, KeyExistsAndGetValueAsOnTheHost) {
-  const OrRaised<bool> exists = KeyExists(registry_, kHkeyLocalMachine, GetParam().keyPath);
-  ASSERT_FALSE(exists.raised.has_value());
-  EXPECT_EQ(exists.value, GetParam().keyExists);
-  registry_cases::ExpectValue(
-      GetValue(registry_, kHkeyLocalMachine, GetParam().keyPath, GetParam().valueName),
-      GetParam().value);
+  registry_cases::ExpectKeyCase(this->registry_, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(PathsAndAccess, RegistryKeyTest,
                          testing::ValuesIn(registry_cases::kKeyCases), NameOf<KeyCase>);
 
-class RegistryPortTest : public testing::TestWithParam<PortCase> {
- protected:
-  Win32Registry registry_;
-};
-
 TEST_P(RegistryPortTest, RealApiAnswersAsTheFakeDoes) {
-  registry_cases::ExpectPortBehaviour(registry_, GetParam());
+  registry_cases::ExpectPortBehaviour(this->registry_, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(DocumentedAnswers, RegistryPortTest,

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "../files.h"
+
 namespace e2e {
 
 namespace {
@@ -12,12 +14,7 @@ const wchar_t kRecordFile[] = L"C:\\kavrio-e2e\\starts.txt";
 const wchar_t kPlantedFile[] = L"C:\\kavrio-e2e\\planted.txt";
 const wchar_t kBrowserKey[] = L"Software\\Microsoft\\Internet Explorer";
 
-std::wstring ExeFolder() {
-  wchar_t path[MAX_PATH];
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder = path;
-  return folder.substr(0, folder.find_last_of(L'\\'));
-}
+using win_tier::ExeFolder;
 
 void MakeFolders(const std::wstring& filePath) {
   for (std::size_t at = filePath.find(L'\\', 3); at != std::wstring::npos;
@@ -30,25 +27,6 @@ void CopyInto(const std::wstring& source, const std::wstring& target) {
   MakeFolders(target);
   if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
     std::fprintf(stderr, "copy to %ls failed: %lu\n", target.c_str(), GetLastError());
-  }
-}
-
-void DeleteTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = folder + L"\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        DeleteTree(path);
-        RemoveDirectoryW(path.c_str());
-      } else {
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
   }
 }
 
@@ -115,16 +93,16 @@ void PlantStub(const std::wstring& path) { CopyInto(ExeFolder() + L"\\stub_insta
 void CopyLauncherTo(const std::wstring& path) { CopyInto(ExeFolder() + L"\\kavrio.exe", path); }
 
 void RemoveFolder(const std::wstring& folder) {
-  DeleteTree(folder);
+  win_tier::EmptyFolder(folder);
   RemoveDirectoryW(folder.c_str());
 }
 
 void LayOutCd() {
-  DeleteTree(L"D:");
+  win_tier::EmptyFolder(L"D:");
   CopyLauncherTo(L"D:\\kavrio.exe");
-  PlantStub(L"D:\\Setup.exe");
-  PlantStub(L"D:\\Agente Plimox\\Instalador Assistente Kavrio.exe");
-  PlantStub(L"D:\\Internet Explorer 5.5\\ie5setup.exe");
+  for (const std::wstring& installer : {kHomeSetup, kAgentSetup, kBrowserSetup}) {
+    PlantStub(installer);
+  }
 }
 
 void SetBrowserVersion(const BrowserVersion& version, RegistryView view) {

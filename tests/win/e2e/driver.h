@@ -8,9 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "launch/launch_folder.h"
+
 namespace e2e {
 
 // ---- The CD and the registry -------------------------------------------------------------
+
+// An installer of the CD at drive D:, where the launcher's own suffix puts it.
+inline std::wstring OnTheCd(const char16_t* suffix) {
+  return L"D:" + std::wstring(reinterpret_cast<const wchar_t*>(suffix));
+}
+inline const std::wstring kHomeSetup = OnTheCd(kavrio::kHomeSetupSuffix);
+inline const std::wstring kAgentSetup = OnTheCd(kavrio::kSupportAgentSetupSuffix);
+inline const std::wstring kBrowserSetup = OnTheCd(kavrio::kBrowserSetupSuffix);
 
 // D:\ holds kavrio.exe, and a stub at every installer path (and nothing else).
 void LayOutCd();

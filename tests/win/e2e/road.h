@@ -38,9 +38,6 @@ inline constexpr wchar_t kRestartWarning[] =
     L"Após o término da instalação do Internet Explorer, seu computador será reinicializado.\r"
     L"Por favor após o reinício do sistema, retire o CD de instalação e insira-o novamente.";
 
-inline constexpr wchar_t kHomeSetup[] = L"D:\\Setup.exe";
-inline constexpr wchar_t kAgentSetup[] = L"D:\\Agente Plimox\\Instalador Assistente Kavrio.exe";
-inline constexpr wchar_t kBrowserSetup[] = L"D:\\Internet Explorer 5.5\\ie5setup.exe";
 
 inline constexpr LabelFont kPromptHeadingFont = {L"MS Sans Serif", 13, true};    // 9.75 pt bold
 inline constexpr LabelFont kBusinessHeadingFont = {L"MS Sans Serif", 18, true};  // 13.5 pt bold

@@ -49,7 +49,7 @@ TEST_F(Road, SairEndsWithNothingStarted) {
 }
 
 TEST_F(Road, MissingHomeSetupEndsWithoutAMessage) {
-  DeleteFileW(L"D:\\Setup.exe");
+  DeleteFileW(kHomeSetup.c_str());
   HWND menu = StartMenu();
   ASSERT_NE(menu, nullptr);
   ClickCentre(ButtonOf(menu, L"Kavrio"));
@@ -215,7 +215,7 @@ TEST_F(Road, EnterAtOnceOnThePromptWarnsAndEscOnTheWarningGoesOnAsOk) {
 }
 
 TEST_F(Road, MissingBrowserSetupStillWarnsThenEndsWithoutAMessage) {
-  DeleteFileW(L"D:\\Internet Explorer 5.5\\ie5setup.exe");
+  DeleteFileW(kBrowserSetup.c_str());
   HWND prompt = StartPrompt({VersionKind::Text, L"4.72.3110.0", 0});
   ASSERT_NE(prompt, nullptr);
   PressAltKey('S');

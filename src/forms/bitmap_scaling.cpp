@@ -1,4 +1,4 @@
-#include "windows/bitmap_scaling.h"
+#include "forms/bitmap_scaling.h"
 
 namespace kavrio {
 

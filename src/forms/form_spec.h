@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include "common/limits.h"
+
 namespace kavrio {
 
 enum class ControlKind {
@@ -38,10 +40,6 @@ struct ControlSpec {
   int focusOrder;                // 1, 2, ... for buttons; kNoFocus otherwise
   int pictureId;                 // bitmap resource id of a Picture, else 0
 };
-
-// The most controls that a window may have; each table is checked against it where it is
-// written.
-constexpr std::size_t kMaxControls = 16;
 
 // Rows of a table, one builder a kind, so that each row reads like the window's design.
 constexpr ControlSpec Button(const char* name, int container, int left, int top, int width,
@@ -77,6 +75,43 @@ struct FormSpec {
   const ControlSpec* controls;
   std::size_t controlCount;
 };
+
+// ---- Checks of a table where it is written (static_assert) ---------------------------------
+
+constexpr std::size_t TextLength(const char* text) {
+  std::size_t length = 0;
+  while (text[length] != '\0') ++length;
+  return length;
+}
+
+constexpr bool SameText(const char* a, const char* b) {
+  for (; *a != '\0' && *a == *b; ++a) ++b;
+  return *a == *b;
+}
+
+// The table fits the engine's arrays, and every text fits the buffer that it is converted
+// into: a longer one would be cut without a word.
+template <std::size_t Count>
+constexpr bool FitsLimits(const ControlSpec (&controls)[Count]) {
+  bool fits = Count <= kMaxControls;
+  for (const ControlSpec& control : controls) {
+    fits = fits && TextLength(control.text) < kMaxFormText &&
+           (!control.font || TextLength(control.font->face) < kMaxFaceName);
+  }
+  return fits;
+}
+
+// Row `index` of the table is the control called `name`: ties a handler's name for a control
+// to the row that it means.
+template <std::size_t Count>
+constexpr bool IsRow(const ControlSpec (&controls)[Count], int index, const char* name) {
+  return index >= 0 && static_cast<std::size_t>(index) < Count &&
+         SameText(controls[index].name, name);
+}
+
+// The title of every window of the launcher, and of its message boxes.
+inline constexpr char kFormTitle[] = "Kavrio";
+static_assert(TextLength(kFormTitle) < kMaxFormName);
 
 // The first control id; control i of a table gets kFirstControlId + i. Ids 1 and 2 (IDOK and
 // IDCANCEL) stay free, since the dialog manager sends them for Enter and Esc.

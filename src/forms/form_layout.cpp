@@ -1,4 +1,4 @@
-#include "windows/form_layout.h"
+#include "forms/form_layout.h"
 
 namespace kavrio {
 

@@ -1,4 +1,4 @@
-#include "windows/frm_principal.h"
+#include "forms/frm_principal.h"
 
 #include <iterator>
 
@@ -23,17 +23,18 @@ constexpr ControlSpec kControls[] = {
     Button("cmdBusiness", kFrame1, 2280, 2760, 4335, 495, "Kavrio Business", 2),
     Picture("Image1", kFrame1, 240, 480, 1830, 3930, kBitmapPrincipal),
 };
-static_assert(std::size(kControls) == kCount && kCount <= kMaxControls);
 
 }  // namespace
 
-const FormSpec kFrmPrincipal = {"frmprincipal", "Kavrio", 6750, 5160, kControls, kCount};
+const FormSpec kFrmPrincipal = {"frmprincipal", kFormTitle, 6750, 5160, kControls, kCount};
+static_assert(std::size(kControls) == kCount && FitsLimits(kControls) &&
+              IsRow(kControls, kCmdHome, "cmdHome") && IsRow(kControls, kCmdBusiness, "cmdBusiness") &&
+              IsRow(kControls, kCmdSair, "cmdSair") && IsRow(kControls, kFrame1, "Frame1") &&
+              IsRow(kControls, kFrame2, "Frame2"));
 
 FrmPrincipal::FrmPrincipal(WindowSystem& windows, const LaunchContext& launch,
                            Form& browserPrompt, Form& businessWindow)
-    : Form(kFrmPrincipal),
-      windows_(windows),
-      launch_(launch),
+    : LauncherForm(kFrmPrincipal, windows, launch),
       browserPrompt_(browserPrompt),
       businessWindow_(businessWindow) {}
 
@@ -50,9 +51,7 @@ void FrmPrincipal::Prompt() {
 void FrmPrincipal::OnPress(std::size_t controlIndex) {
   switch (controlIndex) {
     case kCmdHome:
-      windows_.Hide(*this);
-      StartInstaller(launch_, kHomeSetupSuffix);
-      windows_.EndProgram();
+      HideStartAndEnd(kHomeSetupSuffix);
       break;
     case kCmdBusiness:
       windows_.Hide(*this);

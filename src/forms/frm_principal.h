@@ -2,18 +2,15 @@
 // it offers the home product, the business product and an exit button.
 #pragma once
 
-#include "launch/start_installer.h"
-#include "registry/raised_error.h"
+#include "common/raised_error.h"
+#include "forms/form.h"
 #include "startup/browser_check.h"
-#include "windows/form.h"
 
 namespace kavrio {
 
-class RegistryPort;
-
 extern const FormSpec kFrmPrincipal;
 
-class FrmPrincipal final : public Form, private PromptAction {
+class FrmPrincipal final : public LauncherForm, private PromptAction {
  public:
   FrmPrincipal(WindowSystem& windows, const LaunchContext& launch, Form& browserPrompt,
                Form& businessWindow);
@@ -28,8 +25,6 @@ class FrmPrincipal final : public Form, private PromptAction {
  private:
   void Prompt() override;
 
-  WindowSystem& windows_;
-  const LaunchContext& launch_;
   Form& browserPrompt_;
   Form& businessWindow_;
 };

@@ -2,22 +2,17 @@
 // warns of the restart and starts the browser setup from the CD; No ends the program.
 #pragma once
 
-#include "launch/start_installer.h"
-#include "windows/form.h"
+#include "forms/form.h"
 
 namespace kavrio {
 
 extern const FormSpec kFrmIE;
 extern const char kRestartWarning[];
 
-class FrmIE final : public Form {
+class FrmIE final : public LauncherForm {
  public:
   FrmIE(WindowSystem& windows, const LaunchContext& launch);
   void OnPress(std::size_t controlIndex) override;
-
- private:
-  WindowSystem& windows_;
-  const LaunchContext& launch_;
 };
 
 }  // namespace kavrio

@@ -10,11 +10,12 @@
 #include "fake_process.h"
 #include "fake_registry.h"
 #include "text_for_tests.h"
-#include "windows/bitmap_scaling.h"
-#include "windows/form_layout.h"
-#include "windows/frm_aplicacao.h"
-#include "windows/frm_ie.h"
-#include "windows/frm_principal.h"
+#include "forms/bitmap_scaling.h"
+#include "forms/form_layout.h"
+#include "forms/frm_aplicacao.h"
+#include "forms/frm_ie.h"
+#include "forms/frm_principal.h"
+#include "windows/form_slots.h"
 
 namespace kavrio {
 namespace {
@@ -153,7 +154,6 @@ class RecordingWindows final : public WindowSystem {
   // Performed while a modal form is shown (what the user does there).
   void (*whileModal)(Form&) = nullptr;
 
-  void Create(Form& form) override { log.push_back(std::string("create ") + form.Spec().name); }
   void Show(Form& form) override { log.push_back(std::string("show ") + form.Spec().name); }
   void ShowModal(Form& form) override {
     log.push_back(std::string("modal ") + form.Spec().name);
@@ -275,7 +275,7 @@ TEST_F(Windows, LoadStepShowsThePromptInPlaceOfTheMenuOrLetsTheMenuThrough) {
     fakes::FakeRegistry registry;
     if (c.version) {
       registry.SetValue(kHkeyLocalMachine, "Software\\Microsoft\\Internet Explorer", "Version",
-                        registry_codes::kRegSz, std::string(c.version) + '\0');
+                        kRegSz, std::string(c.version) + '\0');
     }
     windows.log.clear();
     const OrRaised<BrowserRoad> road = menu.Load(registry);
@@ -289,12 +289,31 @@ TEST_F(Windows, LoadStepShowsThePromptInPlaceOfTheMenuOrLetsTheMenuThrough) {
 TEST_F(Windows, LoadStepHandsOnARaisedRegistryError) {
   fakes::FakeRegistry registry;
   registry.SetValue(kHkeyLocalMachine, "Software\\Microsoft\\Internet Explorer", "Version",
-                    registry_codes::kRegBinary, std::string("\x00\x01\x00\x00", 4));
+                    kRegBinary, std::string("\x00\x01\x00\x00", 4));
   const OrRaised<BrowserRoad> road = menu.Load(registry);
   ASSERT_TRUE(road.raised.has_value());
   EXPECT_EQ(road.raised->number, 11002);
   EXPECT_STREQ(road.raised->description, "GetValue");
   EXPECT_TRUE(windows.log.empty()) << "no window is shown for the error";
+}
+
+// A window whose creation fails after WM_NCCREATE is released by its WM_NCDESTROY and then
+// by the call that made it: the engine must count it once.
+TEST_F(Windows, TheEnginesSlotsCountAFormReleasedTwiceOnce) {
+  struct Slot {
+    Form* form = nullptr;
+  };
+  FormSlots<Slot, 2> slots;
+  Slot* first = slots.Reserve(menu);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(slots.Reserve(menu), first);
+  ASSERT_NE(slots.Reserve(prompt), nullptr);
+  EXPECT_EQ(slots.Reserve(business), nullptr) << "every slot is taken";
+  EXPECT_TRUE(slots.Release(*first));
+  EXPECT_FALSE(slots.Release(*first));
+  EXPECT_EQ(slots.Held(), 1);
+  EXPECT_EQ(slots.Find(&menu), nullptr);
+  EXPECT_EQ(slots.Reserve(business), first);
 }
 
 // ---- Picture scaling ---------------------------------------------------------------------

@@ -5,7 +5,8 @@
 
 #include <cstddef>
 
-#include "windows/form_spec.h"
+#include "forms/form_spec.h"
+#include "launch/funcoes.h"
 
 namespace kavrio {
 
@@ -28,11 +29,10 @@ class Form {
   const FormSpec& spec_;
 };
 
-// The window operations that the handlers use. Windows are created on first use.
+// The window operations that the handlers use. A form's window is made when the form is
+// first shown.
 class WindowSystem {
  public:
-  // Creates the form's window, hidden, if it does not exist yet.
-  virtual void Create(Form& form) = 0;
   // Shows the form modeless, centred on the screen the first time it is shown.
   virtual void Show(Form& form) = 0;
   // Shows the form modally, with no owner; returns once it has been hidden or closed.
@@ -48,6 +48,23 @@ class WindowSystem {
 
  protected:
   ~WindowSystem() = default;
+};
+
+// A window of the launcher: its handlers have the window operations and the CD at hand.
+class LauncherForm : public Form {
+ protected:
+  LauncherForm(const FormSpec& spec, WindowSystem& windows, const LaunchContext& launch)
+      : Form(spec), windows_(windows), launch_(launch) {}
+
+  // The end of an install road: the window hides, the installer starts, the program ends.
+  void HideStartAndEnd(const char16_t* installerSuffix) {
+    windows_.Hide(*this);
+    StartInstaller(launch_, installerSuffix);
+    windows_.EndProgram();
+  }
+
+  WindowSystem& windows_;
+  const LaunchContext& launch_;
 };
 
 }  // namespace kavrio

@@ -1,4 +1,4 @@
-#include "windows/frm_ie.h"
+#include "forms/frm_ie.h"
 
 #include <iterator>
 
@@ -28,36 +28,32 @@ constexpr ControlSpec kControls[] = {
           "Você deseja instalar o Internet Explorer 5.5 agora ?"),
     Picture("Image1", kFrame1, 240, 360, 1830, 3930, kBitmapPrincipal),
 };
-static_assert(std::size(kControls) == kCount && kCount <= kMaxControls);
 
 }  // namespace
 
-const FormSpec kFrmIE = {"frmIE", "Kavrio", 6750, 5130, kControls, kCount};
+const FormSpec kFrmIE = {"frmIE", kFormTitle, 6750, 5130, kControls, kCount};
+static_assert(std::size(kControls) == kCount && FitsLimits(kControls) &&
+              IsRow(kControls, kCmdSim, "cmdSim") && IsRow(kControls, kCmdNao, "cmdNão") &&
+              IsRow(kControls, kFrame1, "Frame1") && IsRow(kControls, kFrame2, "Frame2"));
 
 // Two sentences split by a lone carriage return, which the message box shows as two lines.
-const char kRestartWarning[] =
+constexpr char kRestartWarning[] =
     "Após o término da instalação do Internet Explorer, seu computador será reinicializado."
     "\r"
     "Por favor após o reinício do sistema, retire o CD de instalação e insira-o novamente.";
+static_assert(TextLength(kRestartWarning) < kMaxFormText);
 
 FrmIE::FrmIE(WindowSystem& windows, const LaunchContext& launch)
-    : Form(kFrmIE), windows_(windows), launch_(launch) {}
+    : LauncherForm(kFrmIE, windows, launch) {}
 
 void FrmIE::OnPress(std::size_t controlIndex) {
-  switch (controlIndex) {
-    case kCmdSim:
-      windows_.ShowInformation(*this, kRestartWarning, "Kavrio");
-      windows_.Hide(*this);
-      StartInstaller(launch_, kBrowserSetupSuffix);
-      windows_.Unload(*this);
-      windows_.EndProgram();
-      break;
-    case kCmdNao:
-      windows_.EndProgram();
-      break;
-    default:
-      break;
-  }
+  if (controlIndex == kCmdNao) windows_.EndProgram();
+  if (controlIndex != kCmdSim) return;
+  windows_.ShowInformation(*this, kRestartWarning, kFormTitle);
+  windows_.Hide(*this);
+  StartInstaller(launch_, kBrowserSetupSuffix);
+  windows_.Unload(*this);
+  windows_.EndProgram();
 }
 
 }  // namespace kavrio

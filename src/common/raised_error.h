@@ -1,5 +1,6 @@
-// An error raised by the registry reader, carried back to the caller as a value, and the
-// answer-or-error that every step which may pass such an error on returns.
+// The one way the program carries an unexpected failure: a raised error (number, source,
+// description) returned as a value, never thrown. Whatever reaches the start step or a
+// window is reported with its number and description, and the program ends.
 #pragma once
 
 #include <cstdint>

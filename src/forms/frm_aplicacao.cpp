@@ -1,4 +1,4 @@
-#include "windows/frm_aplicacao.h"
+#include "forms/frm_aplicacao.h"
 
 #include <iterator>
 
@@ -35,28 +35,20 @@ constexpr ControlSpec kControls[] = {
           "aproveitar todas as vantagens   do seu Kavrio Business."),
     Picture("Image1", kFrame1, 240, 480, 1830, 3930, kBitmapAplicacao),
 };
-static_assert(std::size(kControls) == kCount && kCount <= kMaxControls);
 
 }  // namespace
 
-const FormSpec kFrmAplicacao = {"frmAplicacao", "Kavrio", 6750, 5160, kControls, kCount};
+const FormSpec kFrmAplicacao = {"frmAplicacao", kFormTitle, 6750, 5160, kControls, kCount};
+static_assert(std::size(kControls) == kCount && FitsLimits(kControls) &&
+              IsRow(kControls, kCmdAvancar, "cmdAvancar") && IsRow(kControls, kCmdSair, "cmdSair") &&
+              IsRow(kControls, kFrame1, "Frame1") && IsRow(kControls, kFrame2, "Frame2"));
 
 FrmAplicacao::FrmAplicacao(WindowSystem& windows, const LaunchContext& launch)
-    : Form(kFrmAplicacao), windows_(windows), launch_(launch) {}
+    : LauncherForm(kFrmAplicacao, windows, launch) {}
 
 void FrmAplicacao::OnPress(std::size_t controlIndex) {
-  switch (controlIndex) {
-    case kCmdAvancar:
-      windows_.Hide(*this);
-      StartInstaller(launch_, kSupportAgentSetupSuffix);
-      windows_.EndProgram();
-      break;
-    case kCmdSair:
-      windows_.EndProgram();
-      break;
-    default:
-      break;
-  }
+  if (controlIndex == kCmdAvancar) HideStartAndEnd(kSupportAgentSetupSuffix);
+  if (controlIndex == kCmdSair) windows_.EndProgram();
 }
 
 }  // namespace kavrio

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "windows/form_spec.h"
+#include "forms/form_spec.h"
 
 namespace kavrio {
 
