@@ -7,7 +7,8 @@ import os
 import shutil
 import struct
 
-MACHINE_NAMES = {0x14C: "i386", 0x8664: "x86-64"}
+MACHINE_I386, MACHINE_AMD64 = 0x14C, 0x8664
+MACHINE_NAMES = {MACHINE_I386: "i386", MACHINE_AMD64: "x86-64"}
 SUBSYSTEM_NAMES = {2: "Windows GUI", 3: "Windows console"}
 RESOURCE_TYPE_NAMES = {
     1: "cursor", 2: "bitmap", 3: "icon", 4: "menu", 5: "dialog", 6: "string table",
@@ -16,6 +17,9 @@ RESOURCE_TYPE_NAMES = {
 }
 # COFF header Characteristics.
 FILE_RELOCS_STRIPPED = 0x0001
+FILE_EXECUTABLE_IMAGE = 0x0002
+FILE_SYSTEM = 0x1000
+FILE_DLL = 0x2000
 FILE_REMOVABLE_RUN_FROM_SWAP = 0x0400
 FILE_NET_RUN_FROM_SWAP = 0x0800
 FILE_CHARACTERISTIC_NAMES = {

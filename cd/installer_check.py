@@ -20,7 +20,8 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
                                 "audit"))
-from pe_image import PeError, PeImage  # noqa: E402
+from pe_image import (FILE_DLL, FILE_EXECUTABLE_IMAGE, FILE_SYSTEM, MACHINE_AMD64,  # noqa: E402
+                      MACHINE_I386, PeError, PeImage)
 
 
 Release = collections.namedtuple("Release", "name family version editions")
@@ -39,10 +40,8 @@ RELEASES = (  # oldest first; editions: 32- and 64-bit
 )
 PLATFORMS = tuple((release, bits) for release in RELEASES for bits in release.editions)
 
-I386, AMD64 = 0x14C, 0x8664
 PROCESSORS = {0x200: "Itanium", 0xAA64: "ARM64", 0x1C0: "ARM", 0x1C2: "ARM Thumb",
               0x1C4: "ARM Thumb-2", 0x166: "MIPS", 0x184: "Alpha", 0x1F0: "PowerPC"}
-EXECUTABLE_IMAGE, SYSTEM_FILE, DLL = 0x0002, 0x1000, 0x2000
 SUBSYSTEMS = {2: "GUI", 3: "console"}
 OTHER_SUBSYSTEMS = {1: "a native program or driver", 5: "an OS/2 console program",
                     7: "a POSIX program", 9: "a Windows CE program", 10: "an EFI program",
@@ -172,11 +171,11 @@ def classify_pe(data, size):
     if needed > size:
         return Verdict(fault="cut short (its sections need %d bytes, the file has %d)" % (
             needed, size))
-    if image.characteristics & DLL:
+    if image.characteristics & FILE_DLL:
         return Verdict(fault="a DLL, not a program")
-    if image.characteristics & SYSTEM_FILE:
+    if image.characteristics & FILE_SYSTEM:
         return Verdict(fault="a system file (a driver), not a program")
-    if not image.characteristics & EXECUTABLE_IMAGE:
+    if not image.characteristics & FILE_EXECUTABLE_IMAGE:
         return Verdict(fault="not an executable image (IMAGE_FILE_EXECUTABLE_IMAGE is not set: "
                              "an object file or a failed link)")
     if image.subsystem not in SUBSYSTEMS:
@@ -184,10 +183,11 @@ def classify_pe(data, size):
             image.subsystem, "a program of subsystem %d" % image.subsystem) +
             ", which the launcher cannot start")
     wide = "PE32+" if image.is_pe32_plus else "PE32"
-    if image.is_pe32_plus != (image.machine != I386) and image.machine in (I386, AMD64):
+    pc = image.machine in (MACHINE_I386, MACHINE_AMD64)
+    if pc and image.is_pe32_plus != (image.machine == MACHINE_AMD64):
         return Verdict(fault="a damaged PE file (a %s header for machine %s)" % (
             wide, image.machine_name))
-    if image.machine not in (I386, AMD64):
+    if not pc:
         processor = PROCESSORS.get(image.machine, "machine type " + image.machine_name)
         return Verdict("%s %s %s" % (wide, processor, SUBSYSTEMS[image.subsystem]),
                        processor=processor)

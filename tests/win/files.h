@@ -34,4 +34,10 @@ inline void EmptyFolder(const std::wstring& folder) {
   FindClose(search);
 }
 
+// Deletes `folder` and everything in it.
+inline void RemoveFolder(const std::wstring& folder) {
+  EmptyFolder(folder);
+  RemoveDirectoryW(folder.c_str());
+}
+
 }  // namespace win_tier

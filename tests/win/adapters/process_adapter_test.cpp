@@ -51,11 +51,7 @@ bool HasAnsiForm(const std::wstring& text) {
 }
 
 using win_tier::ExeFolder;
-
-void RemoveTree(const std::wstring& folder) {
-  win_tier::EmptyFolder(folder);
-  RemoveDirectoryW(folder.c_str());
-}
+using win_tier::RemoveFolder;
 
 // Waits for every running process whose file is called `name`.
 void WaitForProcessesNamed(const char* name) {
@@ -123,7 +119,7 @@ class ProcessAdapter : public ::testing::Test {
     wchar_t temp[MAX_PATH];
     ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
     scratch_ = std::wstring(temp) + L"kavrio-launch-" + std::to_wstring(GetCurrentProcessId());
-    RemoveTree(scratch_);
+    RemoveFolder(scratch_);
     ASSERT_TRUE(CreateDirectoryW(scratch_.c_str(), nullptr));
     record_ = scratch_ + L"\\record.txt";
     SetEnvironmentVariableW(L"KAVRIO_STUB_RECORD", record_.c_str());
@@ -132,7 +128,7 @@ class ProcessAdapter : public ::testing::Test {
   }
   void TearDown() override {
     SetEnvironmentVariableW(L"KAVRIO_STUB_RECORD", nullptr);
-    RemoveTree(scratch_);
+    RemoveFolder(scratch_);
   }
 
   // Copies the stub to scratch\relative (folders made as needed).

@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <sstream>
 
-#include "../files.h"
-
 namespace e2e {
 
 namespace {
@@ -91,11 +89,6 @@ std::wstring WinePathFromEnvironment(const char* name) {
 void PlantStub(const std::wstring& path) { CopyInto(ExeFolder() + L"\\stub_installer.exe", path); }
 
 void CopyLauncherTo(const std::wstring& path) { CopyInto(ExeFolder() + L"\\kavrio.exe", path); }
-
-void RemoveFolder(const std::wstring& folder) {
-  win_tier::EmptyFolder(folder);
-  RemoveDirectoryW(folder.c_str());
-}
 
 void LayOutCd() {
   win_tier::EmptyFolder(L"D:");

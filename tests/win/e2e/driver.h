@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../files.h"
 #include "launch/launch_folder.h"
 
 namespace e2e {
@@ -27,8 +28,7 @@ void LayOutCd();
 // Copies the stub installer to `path` (folders made as needed).
 void PlantStub(const std::wstring& path);
 void CopyLauncherTo(const std::wstring& path);
-// Deletes a folder and everything in it.
-void RemoveFolder(const std::wstring& folder);
+using win_tier::RemoveFolder;
 // The Unix path held by an environment variable, seen through Wine's drive Z: ("" if unset).
 std::wstring WinePathFromEnvironment(const char* name);
 
