@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "../files.h"
+#include "files.h"
 #include "launch/funcoes.h"
 #include "launch/launch_folder.h"
 #include "launch/win32_process.h"

@@ -8,72 +8,9 @@
 #include "layout_oracle.h"
 
 #include "driver.h"
+#include "launcher_windows.h"
 
 namespace e2e {
-
-enum class Find {
-  Text,     // the control whose text is `key`
-  FrameOf,  // the frame that holds the control whose text is `key`
-  Picture,  // the bitmap static
-};
-
-// The font of a label that sizes itself to its text.
-struct LabelFont {
-  const wchar_t* face;
-  int pixelHeight;  // at 96 dpi
-  bool bold;
-};
-
-// How a control of the layout oracle (tests/layout_oracle.h) is found in a live window.
-struct Lookup {
-  const char* name;  // as in the oracle
-  Find find;
-  const wchar_t* key;
-  const LabelFont* selfSizing = nullptr;  // a label that takes the size of its text
-};
-
-// One line of `text` in `font`, as GDI measures it here. The table's sizes for self-sizing
-// labels are Windows' own MS Sans Serif; Wine's copy of that face has other widths and lacks
-// the larger bitmap sizes, so a label is checked against its text as this system draws it.
-inline SIZE TextExtent(const LabelFont& font, const wchar_t* text) {
-  HDC dc = GetDC(nullptr);
-  HFONT handle = CreateFontW(-font.pixelHeight, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                             FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, font.face);
-  HGDIOBJ previous = SelectObject(dc, handle);
-  SIZE extent = {};
-  GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent);
-  TEXTMETRICW metrics = {};
-  GetTextMetricsW(dc, &metrics);
-  extent.cy = metrics.tmHeight;
-  SelectObject(dc, previous);
-  DeleteObject(handle);
-  ReleaseDC(nullptr, dc);
-  return extent;
-}
-
-inline const Control* Locate(const std::vector<Control>& controls, const Lookup& row) {
-  switch (row.find) {
-    case Find::Text:
-      return FindByText(controls, row.key);
-    case Find::FrameOf: {
-      const Control* inside = FindByText(controls, row.key);
-      if (!inside) return nullptr;
-      for (const Control& control : controls) {
-        if (control.window == inside->parent) return &control;
-      }
-      return nullptr;
-    }
-    case Find::Picture:
-      for (const Control& control : controls) {
-        if (control.className == L"Static" && (control.style & SS_TYPEMASK) == SS_BITMAP) {
-          return &control;
-        }
-      }
-      return nullptr;
-  }
-  return nullptr;
-}
 
 // Each control of the oracle is where the oracle puts it, found by its exact text. `scale`
 // multiplies the oracle (1.5 at 144 dpi); `slack` widens every tolerance. A label that sizes

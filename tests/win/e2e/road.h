@@ -11,89 +11,11 @@
 #include <vector>
 
 #include "driver.h"
+#include "launcher_windows.h"
 #include "layout_check.h"
 #include "layout_oracle.h"
 
 namespace e2e {
-
-inline constexpr wchar_t kLabel2Menu[] =
-    L"Clique abaixo no Kavrio que                  você adquiriu:";
-inline constexpr wchar_t kPromptHeading[] = L"Impossível iniciar o instalador Kavrio";
-inline constexpr wchar_t kPromptText[] =
-    L"Não foi detectado em seu sistema o Internet Explorer 5.5 ou superior, para continuar a "
-    L"instalação do software do Kavrio   é necessário instalar este aplicativo.";
-inline constexpr wchar_t kPromptQuestion[] = L"Você deseja instalar o Internet Explorer 5.5 agora ?";
-inline constexpr wchar_t kBusinessText[] =
-    L"Se a sua empresa já recebeu a visita do técnico Kavrio, a partir de agora você já pode "
-    L"aproveitar todas as vantagens   do seu Kavrio Business.";
-inline constexpr wchar_t kBusinessText1[] =
-    L"Agora será instalado o Assistente Técnico Kavrio. É importante que esse software seja "
-    L"instalado pois ele faz o diagnóstico automático de possíveis problemas e ajuda na sua "
-    L"solução.";
-inline constexpr wchar_t kBusinessText2[] =
-    L"Para mais informações ou esclarecimentos, a nossa Central de Relacionamento 109 27 está a "
-    L"sua disposição 24 horas por dia, nos 7 dias da semana.";
-inline constexpr wchar_t kBusinessText3[] = L"Clique em \"Avançar\" para iniciar a instalação.";
-inline constexpr wchar_t kRestartWarning[] =
-    L"Após o término da instalação do Internet Explorer, seu computador será reinicializado.\r"
-    L"Por favor após o reinício do sistema, retire o CD de instalação e insira-o novamente.";
-
-
-inline constexpr LabelFont kPromptHeadingFont = {L"MS Sans Serif", 13, true};    // 9.75 pt bold
-inline constexpr LabelFont kBusinessHeadingFont = {L"MS Sans Serif", 18, true};  // 13.5 pt bold
-
-// How each control of the oracle is found in the live window.
-inline const Lookup kMenuLookup[] = {
-    {"Frame2", Find::FrameOf, kLabel2Menu},     {"Label2", Find::Text, kLabel2Menu},
-    {"cmdHome", Find::Text, L"Kavrio"},         {"cmdBusiness", Find::Text, L"Kavrio Business"},
-    {"cmdSair", Find::Text, L"&Sair"},          {"Frame1", Find::FrameOf, L"Kavrio"},
-    {"Image1", Find::Picture, nullptr},
-};
-inline const Lookup kPromptLookup[] = {
-    {"Frame2", Find::FrameOf, kPromptHeading},
-    {"Label2", Find::Text, kPromptHeading, &kPromptHeadingFont},
-    {"lblTecnico", Find::Text, kPromptText},    {"lblTecnico1", Find::Text, kPromptQuestion},
-    {"cmdSim", Find::Text, L"&Sim"},            {"cmdNão", Find::Text, L"&Não"},
-    {"Frame1", Find::FrameOf, kPromptText},     {"Image1", Find::Picture, nullptr},
-};
-inline const Lookup kBusinessLookup[] = {
-    {"Frame2", Find::FrameOf, L"Kavrio Business"},
-    {"Label4", Find::Text, L"Kavrio Business", &kBusinessHeadingFont},
-    {"lblTecnico", Find::Text, kBusinessText},  {"lblTecnico1", Find::Text, kBusinessText1},
-    {"lblTecnico2", Find::Text, kBusinessText2}, {"lblTecnico3", Find::Text, kBusinessText3},
-    {"cmdAvancar", Find::Text, L"&Avançar"},    {"cmdSair", Find::Text, L"&Sair"},
-    {"Frame1", Find::FrameOf, kBusinessText},   {"Image1", Find::Picture, nullptr},
-};
-
-inline HWND ButtonOf(HWND window, const wchar_t* text) {
-  const std::vector<Control> controls = Controls(window);
-  const Control* control = FindByText(controls, text);
-  return control ? control->window : nullptr;
-}
-
-// The visible launcher form of the process that holds a control with this text.
-inline HWND FindForm(DWORD processId, const wchar_t* controlText) {
-  for (HWND window : VisibleWindows(processId)) {
-    if (ClassOf(window) == L"KavrioForm" && ButtonOf(window, controlText)) return window;
-  }
-  return nullptr;
-}
-
-inline HWND WaitForForm(DWORD processId, const wchar_t* controlText, DWORD milliseconds = 10000) {
-  const DWORD start = GetTickCount();
-  do {
-    if (HWND window = FindForm(processId, controlText)) {
-      Sleep(150);  // let it finish its first paint
-      return window;
-    }
-    Sleep(50);
-  } while (GetTickCount() - start < milliseconds);
-  return nullptr;
-}
-
-inline bool ShowsForm(DWORD processId, const wchar_t* controlText) {
-  return FindForm(processId, controlText) != nullptr;
-}
 
 // Nothing was started, and nothing starts a little later either.
 inline void ExpectNothingStarted() {

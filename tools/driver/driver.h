@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "../files.h"
+#include "files.h"
+#include "job_watch.h"
 #include "launch/launch_folder.h"
 
 namespace e2e {
@@ -49,8 +50,10 @@ void SetLogPixels(DWORD dpi);
 
 // ---- The launcher process ----------------------------------------------------------------
 
+// The launcher runs in a job of its own: `started` names every process that it starts.
 struct Launcher {
   PROCESS_INFORMATION process = {};
+  JobWatch started;
   ~Launcher();
   // Waits for the process to end; false on time-out.
   bool WaitForExit(DWORD milliseconds = 10000);
@@ -61,13 +64,21 @@ struct Launcher {
 struct LaunchOptions {
   std::wstring exe = L"D:\\kavrio.exe";
   std::wstring workingFolder;  // "": the exe's own folder
+  // The stub installers append what started them to the tests' record file; without it
+  // they show what a subscriber sees, a message box.
+  bool recordStarts = true;
 };
 void StartLauncher(Launcher& launcher, const LaunchOptions& options);
 void StartLauncher(Launcher& launcher, const std::wstring& exe = L"D:\\kavrio.exe");
 
-// Makes Wine report Windows 98 (4.10, the 9x line) to programs called `exeName`, so that
-// they take their own 95/98/ME branches; off puts the default back.
-void ReportWindows98To(const wchar_t* exeName, bool on);
+// Makes Wine report a Windows to programs called `exeName`, by the name of one of its modes
+// ("win98", "winxp", "win10", ...), so that they take that Windows' branches; nullptr puts
+// the default back.
+void ReportWindowsTo(const wchar_t* exeName, const wchar_t* mode);
+// Windows 98 (4.10, the 9x line): the launcher's own 95/98/ME branches.
+inline void ReportWindows98To(const wchar_t* exeName, bool on) {
+  ReportWindowsTo(exeName, on ? L"win98" : nullptr);
+}
 
 // ---- DLLs planted on the CD ----------------------------------------------------------------
 
@@ -142,6 +153,8 @@ std::vector<StartRecord> WaitForStarts(std::size_t count, DWORD milliseconds = 1
 
 // ---- Screenshots -------------------------------------------------------------------------
 
+// KAVRIO_SCREENSHOTS (a Unix path) seen through drive Z:, else screenshots\ beside the exe.
+std::wstring ScreenshotFolder();
 // Saves the window's on-screen pixels as <screenshot folder>\<name>.bmp.
 void SaveScreenshot(HWND window, const wchar_t* name);
 

@@ -36,10 +36,6 @@ std::wstring FromUtf8(const std::string& text) {
   return wide;
 }
 
-std::wstring ScreenshotFolder() {
-  const std::wstring folder = WinePathFromEnvironment("KAVRIO_SCREENSHOTS");
-  return folder.empty() ? ExeFolder() + L"\\screenshots" : folder;
-}
 
 // The UTF-8 lines of a record file, each split at its tabs into `fields` texts (lines with
 // fewer are skipped).
@@ -172,15 +168,12 @@ DWORD Launcher::ExitCode() {
 
 void StartLauncher(Launcher& launcher, const LaunchOptions& options) {
   CreateDirectoryW(kRecordFolder, nullptr);
-  SetEnvironmentVariableW(L"KAVRIO_STUB_RECORD", kRecordFile);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  std::wstring commandLine = L"\"" + options.exe + L"\"";
+  SetEnvironmentVariableW(L"KAVRIO_STUB_RECORD", options.recordStarts ? kRecordFile : nullptr);
   const std::wstring folder = !options.workingFolder.empty()
                                   ? options.workingFolder
                                   : options.exe.substr(0, options.exe.find_last_of(L'\\') + 1);
-  if (!CreateProcessW(options.exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                      nullptr, folder.c_str(), &startup, &launcher.process)) {
+  if (!launcher.started.Start(options.exe, L"\"" + options.exe + L"\"", folder,
+                              launcher.process)) {
     std::fprintf(stderr, "could not start %ls: %lu\n", options.exe.c_str(), GetLastError());
   }
 }
@@ -210,11 +203,11 @@ void SetText(HKEY key, const wchar_t* name, const std::wstring& text) {
 
 }  // namespace
 
-void ReportWindows98To(const wchar_t* exeName, bool on) {
+void ReportWindowsTo(const wchar_t* exeName, const wchar_t* mode) {
   HKEY key = OpenAppDefaults(exeName, nullptr);
   if (!key) return;
-  if (on) {
-    SetText(key, L"Version", L"win98");
+  if (mode) {
+    SetText(key, L"Version", mode);
   } else {
     RegDeleteValueW(key, L"Version");
   }
@@ -462,6 +455,11 @@ std::vector<StartRecord> WaitForStarts(std::size_t count, DWORD milliseconds) {
 }
 
 // ---- Screenshots -------------------------------------------------------------------------
+
+std::wstring ScreenshotFolder() {
+  const std::wstring folder = WinePathFromEnvironment("KAVRIO_SCREENSHOTS");
+  return folder.empty() ? ExeFolder() + L"\\screenshots" : folder;
+}
 
 void SaveScreenshot(HWND window, const wchar_t* name) {
   RECT rect;
