@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """CPU audit of the shipped 32-bit launcher: no instruction beyond the i486.
 
   audit/check-cpu-floor EXE [--map MAP]
@@ -27,9 +26,8 @@ import re
 import subprocess
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import link_map  # noqa: E402
-from pe_image import objdump_command  # noqa: E402
+from cdtools import link_map
+from cdtools.pe_image import objdump_command
 
 BEYOND_I486 = re.compile(
     r"^(cmov\w+|fcmov\w+|fu?comip?|nop[wl]|sysenter|sysexit|sysret|syscall"
@@ -92,7 +90,8 @@ class Locator:
 
 
 def main(argv):
-    parser = argparse.ArgumentParser(usage="audit/check-cpu-floor EXE [--map MAP]")
+    parser = argparse.ArgumentParser(prog="check-cpu-floor",
+                                     usage="audit/check-cpu-floor EXE [--map MAP]")
     parser.add_argument("exe")
     parser.add_argument("--map", dest="map_path")
     args = parser.parse_args(argv[1:])  # a usage error exits with 2

@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """Header audit of the shipped launcher: how Windows loads and maps it.
 
   audit/check-header EXE
@@ -16,11 +15,9 @@ Prints the header fields, and fails (exit 1) when
   - a section is both writable and executable.
 Exit 2: EXE cannot be read or is not a PE file.
 """
-import os
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pe_image import (  # noqa: E402
+from cdtools.pe_image import (
     BASE_RELOCATION_DIRECTORY, DLL_CHARACTERISTIC_NAMES, DLL_DYNAMIC_BASE, DLL_NX_COMPAT,
     FILE_CHARACTERISTIC_NAMES, FILE_NET_RUN_FROM_SWAP, FILE_RELOCS_STRIPPED,
     FILE_REMOVABLE_RUN_FROM_SWAP, SCN_MEM_EXECUTE, SCN_MEM_READ, SCN_MEM_WRITE, PeError,

@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """Import audit of the shipped 32-bit launcher.
 
   audit/check-imports EXE               check EXE against audit/imports-win32.txt
@@ -19,9 +18,8 @@ import re
 import subprocess
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import link_map  # noqa: E402
-from pe_image import PeError, PeImage, objdump_command  # noqa: E402
+from cdtools import link_map
+from cdtools.pe_image import PeError, PeImage, objdump_command
 
 DEFAULT_LIST = os.path.join(os.path.dirname(os.path.abspath(__file__)), "imports-win32.txt")
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",

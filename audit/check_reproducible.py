@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """Two clean builds of the same tree in two different folders must give
 byte-identical kavrio.exe, for win32 and for win64.
 
@@ -16,8 +15,7 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pe_image import PeError, PeImage  # noqa: E402
+from cdtools.pe_image import PeError, PeImage
 
 PRESETS = ("win32", "win64")
 TARGET = "kavrio"

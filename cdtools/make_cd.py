@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """Lays out, checks, optionally signs, and images the installation CD.
 
   scripts/make-cd [--installers DIR] [--strict] [--out FILE] [--sign CERT KEY [--timestamp URL]]
@@ -39,11 +38,9 @@ import sys
 import tempfile
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(ROOT, "cd"))
-import installer_check  # noqa: E402
-import joliet  # noqa: E402
+from cdtools import installer_check, joliet
 
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BIN = os.path.join(ROOT, "build", "win32", "bin")
 LAUNCHER = "kavrio.exe"
 AUTORUN = "autorun.inf"

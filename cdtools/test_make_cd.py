@@ -1,13 +1,11 @@
 """Tests of scripts/make-cd, of the image it writes and of the Joliet reader.
 
-  python3 -m unittest discover -s cd -p 'test_*.py'
+  python3 -m unittest discover -s cdtools -t .      (from the repository root)
 
 Refusals are decided before any build. The image cases run make-cd for real into temporary
 folders (its win32 build is a no-op after scripts/test's own); signing needs osslsigncode
 and openssl.
 """
-import importlib.machinery
-import importlib.util
 import os
 import re
 import shutil
@@ -17,12 +15,12 @@ import sys
 import tempfile
 import unittest
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
-sys.path.insert(0, HERE)
-import joliet  # noqa: E402
+import cdtools.make_cd
+from cdtools import joliet
 
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MAKE_CD = os.path.join(ROOT, "scripts", "make-cd")
+PACKAGE_ON_PATH = dict(os.environ, PYTHONPATH=ROOT)  # for python3 -m cdtools.MODULE
 BIN = os.path.join(ROOT, "build", "win32", "bin")
 INSTALLERS = ("Setup.exe", "Agente Plimox/Instalador Assistente Kavrio.exe",
               "Internet Explorer 5.5/ie5setup.exe")
@@ -110,13 +108,6 @@ def read(path):
 def make_cd(*args, env=None):
     return subprocess.run([MAKE_CD] + list(args), capture_output=True, text=True,
                           env=dict(os.environ, **(env or {})))
-
-
-def load_make_cd():
-    loader = importlib.machinery.SourceFileLoader("make_cd", MAKE_CD)
-    module = importlib.util.module_from_spec(importlib.util.spec_from_loader(loader.name, loader))
-    loader.exec_module(module)
-    return module
 
 
 def have(*tools):
@@ -359,14 +350,14 @@ class ImageTest(unittest.TestCase):
         def extracted(command):
             def reading(iso, target):
                 subprocess.run([c.format(iso=iso, target=target) for c in command],
-                               check=True, capture_output=True)
+                               check=True, capture_output=True, env=PACKAGE_ON_PATH)
                 return read_tree(target)
             return reading
 
         readers = {  # how the Joliet tree is read back
             "joliet.JolietImage": api,
-            "joliet.py extract": extracted([sys.executable, os.path.join(HERE, "joliet.py"),
-                                            "extract", "{iso}", "{target}"]),
+            "cdtools.joliet extract": extracted([sys.executable, "-m", "cdtools.joliet",
+                                                 "extract", "{iso}", "{target}"]),
             "xorriso -extract": extracted(["xorriso", "-osirrox", "on", "-read_fs", "norock",
                                            "-indev", "{iso}", "-extract", "/", "{target}"]),
             "laid-out folder": lambda iso, _: read_tree(os.path.splitext(iso)[0]),
@@ -394,7 +385,7 @@ class ImageTest(unittest.TestCase):
             joliet.JolietImage(plain)
 
     def test_the_read_back_check_names_each_difference(self):
-        module = load_make_cd()
+        module = cdtools.make_cd
         folder = os.path.splitext(self.iso["stand-ins"])[0]
         module.compare_with_layout(self.iso["stand-ins"], folder)  # the real pair matches
         changed = os.path.join(self.tmp, "changed")
@@ -478,7 +469,7 @@ class LayoutTest(unittest.TestCase):
         with open(os.path.join(ROOT, "src", "launch", "launch_folder.h"), encoding="utf-8") as f:
             suffixes = re.findall(r'k\w+SetupSuffix\[\] =\s*u"\\\\(.*?)";', f.read())
         launcher = sorted(suffix.replace("\\\\", "/") for suffix in suffixes)
-        self.assertEqual(launcher, sorted(load_make_cd().INSTALLERS))
+        self.assertEqual(launcher, sorted(cdtools.make_cd.INSTALLERS))
         self.assertEqual(launcher, sorted(INSTALLERS))
 
     def test_crlf_lines_with_the_keys_windows_reads(self):
