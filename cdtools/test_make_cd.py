@@ -15,6 +15,7 @@ import sys
 import tempfile
 import unittest
 
+import cdtools.layout
 import cdtools.make_cd
 from cdtools import joliet
 
@@ -469,7 +470,7 @@ class LayoutTest(unittest.TestCase):
         with open(os.path.join(ROOT, "src", "launch", "launch_folder.h"), encoding="utf-8") as f:
             suffixes = re.findall(r'k\w+SetupSuffix\[\] =\s*u"\\\\(.*?)";', f.read())
         launcher = sorted(suffix.replace("\\\\", "/") for suffix in suffixes)
-        self.assertEqual(launcher, sorted(cdtools.make_cd.INSTALLERS))
+        self.assertEqual(launcher, sorted(cdtools.layout.INSTALLERS))
         self.assertEqual(launcher, sorted(INSTALLERS))
 
     def test_crlf_lines_with_the_keys_windows_reads(self):
