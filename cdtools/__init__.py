@@ -8,7 +8,11 @@ images that go on it.
   pe_image         PE header fields, sections and resources, and the objdump to read them
   link_map         what a GNU ld link map says about an image
 
-The repository root is the import root: the commands (scripts/make-cd, the audits, the
-benchmark, the post-link step) run these modules with it on PYTHONPATH, or with
-`python3 -m` from it. Importing the package imports none of its modules.
+The repository root is the import root, and cdtools, audit, bench and tools are its
+packages. The commands (scripts/make-cd, the audits, the post-link step) run their module
+with `python3 -P -m` and the root first on PYTHONPATH: -P leaves the caller's working folder
+off the path, so a cdtools/ there never stands in for this tree's. From the root itself,
+`python3 -m cdtools.joliet ...` does the same. Importing the package imports none of its
+modules. A subpackage is a folder here with its own __init__.py; scripts/test discovers its
+test_*.py files with the rest.
 """

@@ -58,11 +58,12 @@ function(kavrio_gui_program target)
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--no-insert-timestamp
     -Wl,-Map,$<TARGET_FILE_DIR:${target}>/${target}.map)
-  # The fix-up is a module of the source tree's Python code (tools/, with cdtools/).
+  # The fix-up is a module of the source tree's Python code (tools/, with cdtools/); -P keeps
+  # the build folder off Python's path.
   cmake_path(GET CMAKE_CURRENT_FUNCTION_LIST_DIR PARENT_PATH source_tree)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=${source_tree}
-      $<TARGET_FILE:Python3::Interpreter> -m tools.run_from_swap $<TARGET_FILE:${target}>
+      $<TARGET_FILE:Python3::Interpreter> -P -m tools.run_from_swap $<TARGET_FILE:${target}>
     VERBATIM)
   # A change of the fix-up links again, so the exe never keeps an older one's header.
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
