@@ -222,16 +222,23 @@ def make_image(layout, iso, epoch):
          "-o", iso, layout], "xorriso", env=env)
 
 
-def compare_with_layout(iso, layout):
-    """Reads the image's Joliet tree back; raises Failed unless it is the layout exactly."""
-    expected_files, expected_folders = {}, set()
-    for folder, subfolders, names in os.walk(layout):
-        rel = os.path.relpath(folder, layout)
+def read_folder(top):
+    """({path: bytes}, {folder}) of everything below top, with "/" paths: what
+    JolietImage.files() and folders() give for an image."""
+    files, folders = {}, set()
+    for folder, subfolders, names in os.walk(top):
+        rel = os.path.relpath(folder, top)
         prefix = "" if rel == "." else rel.replace(os.sep, "/") + "/"
-        expected_folders.update(prefix + n for n in subfolders)
+        folders.update(prefix + n for n in subfolders)
         for name in names:
             with open(os.path.join(folder, name), "rb") as f:
-                expected_files[prefix + name] = f.read()
+                files[prefix + name] = f.read()
+    return files, folders
+
+
+def compare_with_layout(iso, layout):
+    """Reads the image's Joliet tree back; raises Failed unless it is the layout exactly."""
+    expected_files, expected_folders = read_folder(layout)
     with joliet.JolietImage(iso) as image:
         files, folders = image.files(), image.folders()
     problems = sorted(

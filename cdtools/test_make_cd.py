@@ -18,6 +18,7 @@ import unittest
 import cdtools.layout
 import cdtools.make_cd
 from cdtools import joliet
+from cdtools.make_cd import read_folder
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MAKE_CD = os.path.join(ROOT, "scripts", "make-cd")
@@ -86,19 +87,6 @@ def make_tree(root, spec):
         else:
             with open(target, "wb") as f:
                 f.write(content)
-
-
-def read_tree(root):
-    """({path: bytes}, {folder}) with "/" paths, as the Joliet reader gives them."""
-    files, folders = {}, set()
-    for folder, subfolders, names in os.walk(root):
-        rel = os.path.relpath(folder, root)
-        prefix = "" if rel == "." else rel.replace(os.sep, "/") + "/"
-        folders.update(prefix + n for n in subfolders)
-        for name in names:
-            with open(os.path.join(folder, name), "rb") as f:
-                files[prefix + name] = f.read()
-    return files, folders
 
 
 def read(path):
@@ -245,7 +233,7 @@ class RefusalTest(unittest.TestCase):
              ["which this run replaces"]),
         ]
         make_tree(os.path.join(out, "k", "sub"), GOOD)
-        before = read_tree(self.tmp)
+        before = read_folder(self.tmp)
         for case, arguments, texts in rows:
             with self.subTest(case):
                 args = ["--installers", installers, "--out", os.path.join(out, "new.iso")]
@@ -253,17 +241,17 @@ class RefusalTest(unittest.TestCase):
                 self.assertEqual(result.returncode, 2, result.stderr)
                 for text in texts:
                     self.assertIn(text, result.stderr)
-                self.assertEqual(read_tree(self.tmp), before)
+                self.assertEqual(read_folder(self.tmp), before)
 
     def test_refusal_leaves_an_earlier_image_and_folder_untouched(self):
         out = os.path.join(self.tmp, "out")
         make_tree(out, {"kavrio.iso": b"earlier image", "kavrio/kavrio.exe": b"earlier exe"})
-        before = read_tree(out)
+        before = read_folder(out)
         installers = os.path.join(self.tmp, "installers")
         make_tree(installers, {"Setup.exe": b"MZ"})
         result = make_cd("--installers", installers, "--out", os.path.join(out, "kavrio.iso"))
         self.assertEqual(result.returncode, 2, result.stderr)
-        self.assertEqual(read_tree(out), before)
+        self.assertEqual(read_folder(out), before)
 
 
 @unittest.skipUnless(have("xorriso", "cmake"), "xorriso or cmake not installed")
@@ -352,7 +340,7 @@ class ImageTest(unittest.TestCase):
             def reading(iso, target):
                 subprocess.run([c.format(iso=iso, target=target) for c in command],
                                check=True, capture_output=True, env=PACKAGE_ON_PATH)
-                return read_tree(target)
+                return read_folder(target)
             return reading
 
         readers = {  # how the Joliet tree is read back
@@ -361,7 +349,7 @@ class ImageTest(unittest.TestCase):
                                                  "extract", "{iso}", "{target}"]),
             "xorriso -extract": extracted(["xorriso", "-osirrox", "on", "-read_fs", "norock",
                                            "-indev", "{iso}", "-extract", "/", "{target}"]),
-            "laid-out folder": lambda iso, _: read_tree(os.path.splitext(iso)[0]),
+            "laid-out folder": lambda iso, _: read_folder(os.path.splitext(iso)[0]),
         }
         for run, expected in self.expected.items():
             for reader, reading in readers.items():
@@ -406,7 +394,7 @@ class ImageTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(read(os.path.join(out, "kavrio.iso")), read(self.iso["stand-ins"]))
         self.assertEqual(sorted(os.listdir(out)), ["kavrio", "kavrio.iso"])
-        self.assertEqual(read_tree(os.path.join(out, "kavrio")), self.expected["stand-ins"])
+        self.assertEqual(read_folder(os.path.join(out, "kavrio")), self.expected["stand-ins"])
 
 
 @unittest.skipUnless(have("xorriso", "cmake", "osslsigncode", "openssl"),
