@@ -1,34 +1,21 @@
 """Tests of the import, header and CPU audits and of the reproducibility check's diagnosis.
 
-  python3 -m unittest discover -s audit -p 'test_*.py'
+  python3 -m unittest discover -s audit -t .      (from the repository root)
 
 Fixture programs are built with the MinGW compilers, so every case reads a real PE file.
 """
-import importlib.machinery
-import importlib.util
 import os
 import shutil
 import struct
 import subprocess
-import sys
 import tempfile
 import unittest
 
+from audit import check_reproducible
+from cdtools.pe_image import PeImage
+from tools import run_from_swap
+
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-from pe_image import PeImage  # noqa: E402
-
-
-def load_script(name):
-    loader = importlib.machinery.SourceFileLoader(name.replace("-", "_"), os.path.join(HERE, name))
-    module = importlib.util.module_from_spec(importlib.util.spec_from_loader(loader.name, loader))
-    loader.exec_module(module)
-    return module
-
-
-check_reproducible = load_script("check-reproducible")
-sys.path.insert(0, os.path.join(HERE, "..", "tools"))
-import run_from_swap  # noqa: E402
 
 PROGRAM = """
 #include <windows.h>
@@ -94,8 +81,8 @@ class ImportAuditTest(unittest.TestCase):
         list_path = os.path.join(self.dir, "imports.txt")
         with open(list_path, "w") as f:
             f.write(list_text)
-        result = subprocess.run([sys.executable, os.path.join(HERE, "check-imports"), *options,
-                                 "--list", list_path, exe], capture_output=True, text=True)
+        result = subprocess.run([os.path.join(HERE, "check-imports"), *options, "--list",
+                                 list_path, exe], capture_output=True, text=True)
         with open(list_path) as f:
             return result.returncode, result.stdout + result.stderr, f.read()
 
@@ -243,8 +230,8 @@ class CpuFloorTest(unittest.TestCase):
                     subprocess.run(["i686-w64-mingw32-gcc", "-O2", "-nostdlib", "-Wl,-e,_start",
                                     *flags, source, "-o", exe,
                                     "-Wl,-Map," + os.path.splitext(exe)[0] + ".map"], check=True)
-                    result = subprocess.run([sys.executable, os.path.join(HERE, "check-cpu-floor"),
-                                             exe], capture_output=True, text=True)
+                    result = subprocess.run([os.path.join(HERE, "check-cpu-floor"), exe],
+                                            capture_output=True, text=True)
                     output = result.stdout + result.stderr
                     self.assertEqual(result.returncode, expected_code, output)
                     self.assertIn(expected_text, output)
@@ -317,8 +304,8 @@ class HeaderAuditTest(unittest.TestCase):
                             data = bytearray(run_from_swap.run_from_swap(bytes(data)))
                     with open(exe, "wb") as f:
                         f.write(data)
-                    result = subprocess.run([sys.executable, os.path.join(HERE, "check-header"),
-                                             exe], capture_output=True, text=True)
+                    result = subprocess.run([os.path.join(HERE, "check-header"), exe],
+                                            capture_output=True, text=True)
                     output = result.stdout + result.stderr
                     self.assertEqual(result.returncode, code, output)
                     for text in texts:

@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """Turns the benchmark's raw figures into the results table.
 
   footprint.py report --exe KAVRIO_WIN32_EXE --map KAVRIO_MAP --baseline-exe BASELINE_WIN32_EXE
@@ -18,9 +17,8 @@ import re
 import statistics
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "audit"))
-import link_map  # noqa: E402
-from pe_image import PeImage  # noqa: E402
+from cdtools import link_map
+from cdtools.pe_image import PeImage
 
 SIZE_TARGET_BYTES = 100 * 1024
 # Ratios to the common-controls floor: the launcher's own share.

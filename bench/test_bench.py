@@ -1,6 +1,6 @@
 """Tests of the benchmark's figures and of the start-up probe.
 
-  python3 -m unittest discover -s bench -p 'test_*.py'
+  python3 -m unittest discover -s bench -t .      (from the repository root)
 
 The probe cases run 32-bit programs under Wine on a private prefix and X display (about
 30 s); they are skipped where Wine, Xvfb or the MinGW compilers are missing.
@@ -8,15 +8,14 @@ The probe cases run 32-bit programs under Wine on a private prefix and X display
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 import unittest
 
+from bench import footprint
+from cdtools.pe_image import PeImage
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-sys.path[:0] = [HERE, os.path.join(ROOT, "audit")]
-import footprint  # noqa: E402
-from pe_image import PeImage  # noqa: E402
 
 MAP = """\
 Discarded input sections

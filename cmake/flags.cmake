@@ -58,13 +58,16 @@ function(kavrio_gui_program target)
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--no-insert-timestamp
     -Wl,-Map,$<TARGET_FILE_DIR:${target}>/${target}.map)
-  set(fix_up ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tools/run_from_swap.py)
+  # The fix-up is a module of the source tree's Python code (tools/, with cdtools/); -P keeps
+  # the build folder off Python's path.
+  cmake_path(GET CMAKE_CURRENT_FUNCTION_LIST_DIR PARENT_PATH source_tree)
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND Python3::Interpreter ${fix_up} $<TARGET_FILE:${target}>
+    COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=${source_tree}
+      $<TARGET_FILE:Python3::Interpreter> -P -m tools.run_from_swap $<TARGET_FILE:${target}>
     VERBATIM)
   # A change of the fix-up links again, so the exe never keeps an older one's header.
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
-    ${fix_up} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../audit/pe_image.py)
+    ${source_tree}/tools/run_from_swap.py ${source_tree}/cdtools/pe_image.py)
 endfunction()
 
 # A Windows console program used by the tests (statically linked, so that it

@@ -1,21 +1,18 @@
-#!/usr/bin/env python3
 """Asks Windows to copy an exe to the page file before running it from removable or
 network media, so that a CD taken out while the program runs cannot page its code away.
 
-  tools/run_from_swap.py EXE
+  python3 -m tools.run_from_swap EXE      (from the repository root, or with it on PYTHONPATH)
 
 Sets IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP and IMAGE_FILE_NET_RUN_FROM_SWAP in the COFF
 header's Characteristics (GNU ld has no switch for them) and writes the CheckSum anew.
 EXE is changed in place; a second run changes nothing. The link runs it on every GUI
 program (cmake/flags.cmake), so the build's own output is the final exe.
 """
-import os
 import struct
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "audit"))
-from pe_image import (FILE_NET_RUN_FROM_SWAP, FILE_REMOVABLE_RUN_FROM_SWAP,  # noqa: E402
-                      PeError, PeImage, pe_checksum)
+from cdtools.pe_image import (FILE_NET_RUN_FROM_SWAP, FILE_REMOVABLE_RUN_FROM_SWAP, PeError,
+                              PeImage, pe_checksum)
 
 
 def run_from_swap(data):

@@ -1,13 +1,11 @@
 """Tests of scripts/make-cd, of the image it writes and of the Joliet reader.
 
-  python3 -m unittest discover -s cd -p 'test_*.py'
+  python3 -m unittest discover -s cdtools -t .      (from the repository root)
 
 Refusals are decided before any build. The image cases run make-cd for real into temporary
 folders (its win32 build is a no-op after scripts/test's own); signing needs osslsigncode
 and openssl.
 """
-import importlib.machinery
-import importlib.util
 import os
 import re
 import shutil
@@ -17,12 +15,14 @@ import sys
 import tempfile
 import unittest
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
-sys.path.insert(0, HERE)
-import joliet  # noqa: E402
+import cdtools.layout
+import cdtools.make_cd
+from cdtools import joliet
+from cdtools.make_cd import read_folder
 
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MAKE_CD = os.path.join(ROOT, "scripts", "make-cd")
+PACKAGE_ON_PATH = dict(os.environ, PYTHONPATH=ROOT)  # for python3 -m cdtools.MODULE
 BIN = os.path.join(ROOT, "build", "win32", "bin")
 INSTALLERS = ("Setup.exe", "Agente Plimox/Instalador Assistente Kavrio.exe",
               "Internet Explorer 5.5/ie5setup.exe")
@@ -89,19 +89,6 @@ def make_tree(root, spec):
                 f.write(content)
 
 
-def read_tree(root):
-    """({path: bytes}, {folder}) with "/" paths, as the Joliet reader gives them."""
-    files, folders = {}, set()
-    for folder, subfolders, names in os.walk(root):
-        rel = os.path.relpath(folder, root)
-        prefix = "" if rel == "." else rel.replace(os.sep, "/") + "/"
-        folders.update(prefix + n for n in subfolders)
-        for name in names:
-            with open(os.path.join(folder, name), "rb") as f:
-                files[prefix + name] = f.read()
-    return files, folders
-
-
 def read(path):
     with open(path, "rb") as f:
         return f.read()
@@ -110,13 +97,6 @@ def read(path):
 def make_cd(*args, env=None):
     return subprocess.run([MAKE_CD] + list(args), capture_output=True, text=True,
                           env=dict(os.environ, **(env or {})))
-
-
-def load_make_cd():
-    loader = importlib.machinery.SourceFileLoader("make_cd", MAKE_CD)
-    module = importlib.util.module_from_spec(importlib.util.spec_from_loader(loader.name, loader))
-    loader.exec_module(module)
-    return module
 
 
 def have(*tools):
@@ -253,7 +233,7 @@ class RefusalTest(unittest.TestCase):
              ["which this run replaces"]),
         ]
         make_tree(os.path.join(out, "k", "sub"), GOOD)
-        before = read_tree(self.tmp)
+        before = read_folder(self.tmp)
         for case, arguments, texts in rows:
             with self.subTest(case):
                 args = ["--installers", installers, "--out", os.path.join(out, "new.iso")]
@@ -261,17 +241,17 @@ class RefusalTest(unittest.TestCase):
                 self.assertEqual(result.returncode, 2, result.stderr)
                 for text in texts:
                     self.assertIn(text, result.stderr)
-                self.assertEqual(read_tree(self.tmp), before)
+                self.assertEqual(read_folder(self.tmp), before)
 
     def test_refusal_leaves_an_earlier_image_and_folder_untouched(self):
         out = os.path.join(self.tmp, "out")
         make_tree(out, {"kavrio.iso": b"earlier image", "kavrio/kavrio.exe": b"earlier exe"})
-        before = read_tree(out)
+        before = read_folder(out)
         installers = os.path.join(self.tmp, "installers")
         make_tree(installers, {"Setup.exe": b"MZ"})
         result = make_cd("--installers", installers, "--out", os.path.join(out, "kavrio.iso"))
         self.assertEqual(result.returncode, 2, result.stderr)
-        self.assertEqual(read_tree(out), before)
+        self.assertEqual(read_folder(out), before)
 
 
 @unittest.skipUnless(have("xorriso", "cmake"), "xorriso or cmake not installed")
@@ -359,17 +339,17 @@ class ImageTest(unittest.TestCase):
         def extracted(command):
             def reading(iso, target):
                 subprocess.run([c.format(iso=iso, target=target) for c in command],
-                               check=True, capture_output=True)
-                return read_tree(target)
+                               check=True, capture_output=True, env=PACKAGE_ON_PATH)
+                return read_folder(target)
             return reading
 
         readers = {  # how the Joliet tree is read back
             "joliet.JolietImage": api,
-            "joliet.py extract": extracted([sys.executable, os.path.join(HERE, "joliet.py"),
-                                            "extract", "{iso}", "{target}"]),
+            "cdtools.joliet extract": extracted([sys.executable, "-m", "cdtools.joliet",
+                                                 "extract", "{iso}", "{target}"]),
             "xorriso -extract": extracted(["xorriso", "-osirrox", "on", "-read_fs", "norock",
                                            "-indev", "{iso}", "-extract", "/", "{target}"]),
-            "laid-out folder": lambda iso, _: read_tree(os.path.splitext(iso)[0]),
+            "laid-out folder": lambda iso, _: read_folder(os.path.splitext(iso)[0]),
         }
         for run, expected in self.expected.items():
             for reader, reading in readers.items():
@@ -394,7 +374,7 @@ class ImageTest(unittest.TestCase):
             joliet.JolietImage(plain)
 
     def test_the_read_back_check_names_each_difference(self):
-        module = load_make_cd()
+        module = cdtools.make_cd
         folder = os.path.splitext(self.iso["stand-ins"])[0]
         module.compare_with_layout(self.iso["stand-ins"], folder)  # the real pair matches
         changed = os.path.join(self.tmp, "changed")
@@ -414,7 +394,7 @@ class ImageTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(read(os.path.join(out, "kavrio.iso")), read(self.iso["stand-ins"]))
         self.assertEqual(sorted(os.listdir(out)), ["kavrio", "kavrio.iso"])
-        self.assertEqual(read_tree(os.path.join(out, "kavrio")), self.expected["stand-ins"])
+        self.assertEqual(read_folder(os.path.join(out, "kavrio")), self.expected["stand-ins"])
 
 
 @unittest.skipUnless(have("xorriso", "cmake", "osslsigncode", "openssl"),
@@ -478,7 +458,7 @@ class LayoutTest(unittest.TestCase):
         with open(os.path.join(ROOT, "src", "launch", "launch_folder.h"), encoding="utf-8") as f:
             suffixes = re.findall(r'k\w+SetupSuffix\[\] =\s*u"\\\\(.*?)";', f.read())
         launcher = sorted(suffix.replace("\\\\", "/") for suffix in suffixes)
-        self.assertEqual(launcher, sorted(load_make_cd().INSTALLERS))
+        self.assertEqual(launcher, sorted(cdtools.layout.INSTALLERS))
         self.assertEqual(launcher, sorted(INSTALLERS))
 
     def test_crlf_lines_with_the_keys_windows_reads(self):

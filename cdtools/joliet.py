@@ -1,8 +1,9 @@
-#!/usr/bin/env python3
 """Reads the Joliet tree of an ISO 9660 image: the names and files that Windows sees.
 
-  python3 cd/joliet.py list ISO
-  python3 cd/joliet.py extract ISO DIR [--replace]
+  python3 -m cdtools.joliet list ISO
+  python3 -m cdtools.joliet extract ISO DIR [--replace]
+
+(from the repository root, or with it on PYTHONPATH).
 
 `list` prints the volume name and every folder and file with its size. `extract` writes the
 tree into DIR, which must not exist or be empty (--replace removes it first). Exit 0 on

@@ -16,12 +16,9 @@ processor (ARM64, Itanium, ...) starts on none of them.
 import collections
 import os
 import struct
-import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
-                                "audit"))
-from pe_image import (FILE_DLL, FILE_EXECUTABLE_IMAGE, FILE_SYSTEM, MACHINE_AMD64,  # noqa: E402
-                      MACHINE_I386, PeError, PeImage)
+from cdtools.pe_image import (FILE_DLL, FILE_EXECUTABLE_IMAGE, FILE_SYSTEM, MACHINE_AMD64,
+                              MACHINE_I386, PeError, PeImage)
 
 
 Release = collections.namedtuple("Release", "name family version editions")

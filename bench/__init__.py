@@ -1,0 +1,2 @@
+"""The footprint and start-up benchmark (bench/run); footprint turns its figures into the
+results table."""

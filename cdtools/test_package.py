@@ -1,0 +1,75 @@
+"""Tests of how the commands find the package: from any working folder, whatever else is on
+the path there, and without any module editing sys.path.
+
+  python3 -m unittest discover -s cdtools -t .      (from the repository root)
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+PACKAGES = ("cdtools", "audit", "bench", "tools")
+
+# Imports every module of the packages and tells, for each, whether importing it changed
+# sys.path.
+IMPORT_EACH = """
+import importlib, json, pkgutil, sys
+last, edits = list(sys.path), {}
+for package in %r:
+    for info in pkgutil.walk_packages(importlib.import_module(package).__path__, package + "."):
+        importlib.import_module(info.name)
+        edits[info.name], last = sys.path != last, list(sys.path)
+print(json.dumps(edits))
+""" % (PACKAGES,)
+
+
+class CommandsTest(unittest.TestCase):
+    COMMANDS = [  # (command, arguments, exit code, how its usage or help begins)
+        ("scripts/make-cd", ["--help"], 0, "usage: scripts/make-cd [--installers DIR]"),
+        ("audit/check-imports", [], 2, "Import audit of the shipped 32-bit launcher."),
+        ("audit/check-header", [], 2, "Header audit of the shipped launcher"),
+        ("audit/check-cpu-floor", [], 2, "usage: audit/check-cpu-floor EXE [--map MAP]\n"
+                                         "check-cpu-floor: error:"),
+        ("audit/check-reproducible", ["--no-such-option"], 2, "Two clean builds of the same"),
+    ]
+
+    def setUp(self):
+        # A working folder, also on the caller's PYTHONPATH, whose packages bear this
+        # tree's names and fail on import.
+        self.elsewhere = tempfile.mkdtemp(prefix="cdtools-test-")
+        self.addCleanup(shutil.rmtree, self.elsewhere)
+        for package in PACKAGES:
+            os.mkdir(os.path.join(self.elsewhere, package))
+            with open(os.path.join(self.elsewhere, package, "__init__.py"), "w") as f:
+                f.write("raise ImportError('the working folder\\'s %s')\n" % package)
+
+    def test_each_command_runs_its_own_module_from_another_folder(self):
+        env = dict(os.environ, PYTHONPATH=self.elsewhere)
+        for command, arguments, code, usage in self.COMMANDS:
+            with self.subTest(command):
+                result = subprocess.run([os.path.join(ROOT, command)] + arguments,
+                                        cwd=self.elsewhere, env=env, capture_output=True,
+                                        text=True)
+                self.assertEqual(result.returncode, code, result.stderr)
+                self.assertTrue((result.stdout + result.stderr).startswith(usage),
+                                result.stdout + result.stderr)
+
+
+class ImportTest(unittest.TestCase):
+    def test_no_module_edits_sys_path(self):
+        result = subprocess.run([sys.executable, "-P", "-c", IMPORT_EACH],
+                                env=dict(os.environ, PYTHONPATH=ROOT), capture_output=True,
+                                text=True)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        edits = json.loads(result.stdout)
+        self.assertLessEqual({"cdtools.make_cd", "cdtools.layout", "audit.check_header",
+                              "bench.footprint", "tools.run_from_swap"}, set(edits))
+        self.assertEqual([name for name, edited in edits.items() if edited], [])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,1 @@
+"""Developer tools; run_from_swap is the post-link step of every GUI program."""
