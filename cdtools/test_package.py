@@ -30,6 +30,7 @@ print(json.dumps(edits))
 class CommandsTest(unittest.TestCase):
     COMMANDS = [  # (command, arguments, exit code, how its usage or help begins)
         ("scripts/make-cd", ["--help"], 0, "usage: scripts/make-cd [--installers DIR]"),
+        ("scripts/preflight", ["--help"], 0, "usage: scripts/preflight [-h] [--cd FILE]"),
         ("audit/check-imports", [], 2, "Import audit of the shipped 32-bit launcher."),
         ("audit/check-header", [], 2, "Header audit of the shipped launcher"),
         ("audit/check-cpu-floor", [], 2, "usage: audit/check-cpu-floor EXE [--map MAP]\n"

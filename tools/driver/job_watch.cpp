@@ -9,6 +9,9 @@ namespace {
 // The job's messages carry this key; the port closes with the watch.
 constexpr ULONG_PTR kJobKey = 1;
 constexpr ULONG_PTR kStopKey = 2;
+// How long a new process may take to set up its parameters (its loader runs first, slowly
+// on a loaded or emulated machine).
+constexpr DWORD kParametersWait = 20000;
 
 using QueryInformationProcess = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
 
@@ -55,7 +58,8 @@ void ReadParameters(HANDLE process, WatchedProcess& watched) {
   // Through void(*)(): GetProcAddress's FARPROC is no call of this type.
   static const auto query = reinterpret_cast<QueryInformationProcess>(reinterpret_cast<void (*)()>(
       GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-  for (int attempt = 0; query && attempt < 500; ++attempt) {
+  const DWORD start = GetTickCount();
+  while (query && GetTickCount() - start < kParametersWait) {
     PROCESS_BASIC_INFORMATION basic = {};
     DWORD parameters = 0;
     if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) == 0 &&
@@ -139,14 +143,26 @@ DWORD WINAPI JobWatch::Run(void* self) {
 }
 
 void JobWatch::OnNewProcess(DWORD id) {
+  // Named at once, read after: a process's loader may take a while to set up its parameters.
   WatchedProcess watched;
   watched.id = id;
   watched.startedAt = GetTickCount();
+  EnterCriticalSection(&lock_);
+  processes_.push_back(watched);
+  LeaveCriticalSection(&lock_);
   HANDLE process =
       OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, id);
   if (process) ReadParameters(process, watched);
   EnterCriticalSection(&lock_);
-  processes_.push_back(watched);
+  for (WatchedProcess& entry : processes_) {
+    if (entry.id != id || entry.settled) continue;
+    entry.parentId = watched.parentId;
+    entry.program = watched.program;
+    entry.commandLine = watched.commandLine;
+    entry.workingFolder = watched.workingFolder;
+    entry.read = watched.read;
+    entry.settled = true;
+  }
   if (process) handles_.push_back(process);
   LeaveCriticalSection(&lock_);
 }

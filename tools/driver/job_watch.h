@@ -18,6 +18,7 @@ struct WatchedProcess {
   std::wstring commandLine;
   std::wstring workingFolder;
   bool read = false;
+  bool settled = false;  // the reading is over, whether it succeeded or not
   bool ended = false;
   DWORD exitCode = STILL_ACTIVE;
   DWORD startedAt = 0;  // GetTickCount() when the job named it

@@ -168,7 +168,14 @@ class Run {
     const DWORD start = GetTickCount();
     const DWORD wait = expected.empty() ? kNothingStartsWait : kStartWait;
     while (!FindInstaller() && GetTickCount() - start < wait) Sleep(20);
-    if (result_.started) WatchInstaller();
+    if (result_.started) {
+      // What it was started with is read from it as soon as its loader has set it up.
+      const DWORD named = GetTickCount();
+      while (FindInstaller() && !result_.installer.settled && GetTickCount() - named < 25000) {
+        Sleep(20);
+      }
+      WatchInstaller();
+    }
     CollectOtherDialogs();
     Judge(expected);
     launcher_.started.EndAll();

@@ -1,0 +1,146 @@
+"""The preflight's parts that need no Wine: the matrix, the refusals, what the installers'
+headers add to a run, and the page."""
+import contextlib
+import io
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+from cdtools import installer_check
+from cdtools.preflight import command, matrix, page, report
+
+NT = [p for p in installer_check.PLATFORMS if p[0].family == "NT"]
+
+
+class MatrixTest(unittest.TestCase):
+    def test_the_full_matrix_leaves_nothing_untried(self):
+        cells = matrix.full()
+        self.assertEqual(matrix.gaps(cells), [])
+        # One run for each Windows at each DPI: the page's grid has no empty square.
+        self.assertEqual(len({(c.windows, c.dpi) for c in cells}), len(cells))
+        # Each installer starts once under each Windows: without such a run, gaps() names it.
+        for index, cell in enumerate(cells):
+            if cell.road in matrix.INSTALLER_OF:
+                self.assertNotEqual(matrix.gaps(cells[:index] + cells[index + 1:]), [], cell)
+
+    def test_the_quick_matrix_takes_every_road_once_on_98_xp_and_10(self):
+        cells = matrix.quick()
+        self.assertEqual(sorted(c.road for c in cells), sorted(matrix.ROADS))
+        self.assertEqual({c.windows for c in cells}, {"win98", "winxp", "win10"})
+        self.assertEqual({c.dpi for c in cells}, {96, 144})
+        self.assertEqual([g for g in matrix.gaps(cells) if "leads to" in g], [])
+
+
+class HeaderProblemsTest(unittest.TestCase):
+    """A Windows that would not start the road's installer fails the run, whatever Wine did."""
+
+    ROWS = [  # (installer's Verdict or None, Windows mode, road, the problem or None)
+        (installer_check.Verdict("PE32 GUI", starts_on=installer_check.PLATFORMS, why="is a program"),
+         "win98", "menu-home", None),
+        (installer_check.Verdict("PE32 GUI", starts_on=[p for p in NT if p[0].version >= (6, 0)],
+                                 why="is a program with subsystem version 6.0"),
+         "win98", "menu-home", "Windows 98: the launcher will start nothing: Setup.exe is a "
+                               "program with subsystem version 6.0"),
+        (installer_check.Verdict("PE32 GUI", starts_on=[p for p in NT if p[0].version >= (6, 0)],
+                                 why="is a program with subsystem version 6.0"),
+         "vista", "menu-home", None),
+        (installer_check.Verdict("PE32+ GUI", starts_on=[p for p in NT if p[1] == 64],
+                                 why="is a 64-bit program"),
+         "win7", "menu-business-next", "Windows 7 (32-bit): the launcher will start nothing: "
+                                       "Agente Plimox\\Instalador Assistente Kavrio.exe is a "
+                                       "64-bit program"),
+        (installer_check.Verdict("NE (16-bit)", why="is a 16-bit program",
+                                 starts_on=[p for p in installer_check.PLATFORMS if p[1] == 32]),
+         "win10", "prompt-yes", "Windows 10 (64-bit): the launcher will start nothing: "
+                                "Internet Explorer 5.5\\ie5setup.exe is a 16-bit program"),
+        (installer_check.Verdict(fault="a DLL, not a program"), "winxp", "menu-home",
+         "Windows XP: the launcher will start nothing: Setup.exe is a DLL, not a program"),
+        (None, "winxp", "menu-business-next",
+         "the image holds no Agente Plimox\\Instalador Assistente Kavrio.exe"),
+        (None, "winxp", "prompt-no", None),  # a road that starts nothing reads no header
+    ]
+
+    def test_rows(self):
+        for verdict, mode, road, problem in self.ROWS:
+            with self.subTest(mode=mode, road=road, problem=problem):
+                verdicts = {i: verdict for i in matrix.INSTALLER_OF.values()}
+                cell = matrix.Cell(mode, 96, "6.0.2800.1106", "system", road)
+                self.assertEqual(report.header_problems(cell, verdicts),
+                                 [problem] if problem else [])
+
+
+def xorriso_image(iso, tree, joliet=True):
+    subprocess.run(["xorriso", "-as", "mkisofs", "-quiet", "-R"] + (["-J"] if joliet else []) +
+                   ["-o", iso, tree], check=True, capture_output=True)
+
+
+@unittest.skipUnless(shutil.which("xorriso"), "needs xorriso")
+class RefusalTest(unittest.TestCase):
+    """Exit 2, the reason named, and nothing written, before any build or Wine."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="preflight-refusal-")
+        self.addCleanup(shutil.rmtree, self.work)
+
+    def image(self, names, joliet=True):
+        tree = tempfile.mkdtemp(dir=self.work)
+        for name in names:
+            with open(os.path.join(tree, name), "wb") as f:
+                f.write(b"MZ")
+        iso = os.path.join(self.work, "cd.iso")
+        xorriso_image(iso, tree, joliet)
+        return iso
+
+    def test_rows(self):
+        text = os.path.join(self.work, "notes.txt")
+        with open(text, "w") as f:
+            f.write("not a CD\n" * 5000)
+        rows = [  # (case, image, what the refusal says)
+            ("no such file", os.path.join(self.work, "missing.iso"), "no such file"),
+            ("a folder", self.work, "is not a file"),
+            ("not ISO 9660", text, "is not an ISO 9660 image"),
+            ("no Joliet tree", lambda: self.image(["kavrio.exe", "autorun.inf"], joliet=False),
+             "has no Joliet tree"),
+            ("no launcher", lambda: self.image(["autorun.inf", "Setup.exe"]), "holds no kavrio.exe"),
+            ("no autorun.inf", lambda: self.image(["KAVRIO.EXE"]), "holds no autorun.inf"),
+        ]
+        for case, iso, says in rows:
+            with self.subTest(case):
+                out = os.path.join(self.work, "out")
+                error = io.StringIO()
+                with contextlib.redirect_stderr(error):
+                    status = command.main(["--cd", iso() if callable(iso) else iso, "--out", out,
+                                           "--quick"])
+                self.assertEqual(status, 2)
+                self.assertIn(says, error.getvalue())
+                self.assertFalse(os.path.lexists(out))
+
+
+def a_run(mode, dpi, road, problems=()):
+    return {"windows": mode, "windows_name": matrix.BY_MODE[mode].name, "dpi": dpi,
+            "browser": None, "colours": "system", "road": road, "passed": not problems,
+            "problems": list(problems), "started": None, "screenshots": ["runs/x/menu.png"],
+            "first_window_ms": 250, "windows_seen": [], "launcher_ended": True,
+            "other_dialogs": [], "folder": "x"}
+
+
+class PageTest(unittest.TestCase):
+    REPORT = {
+        "image": {"path": "/cd/<kavrio>.iso", "name": "<kavrio>.iso", "size": 1000, "sha256": "ab"},
+        "ran_at": "2026-12-09T08:00:00+00:00", "wine": "wine-8.0",
+        "machine": {"description": "x86_64", "i386": "natively"}, "matrix": "quick",
+        "seconds": 30.0, "installers": [],
+        "runs": [a_run("win98", 96, "menu-home"),
+                 a_run("winxp", 144, "prompt-no", ['another window opened: "<b>Erro</b>"'])],
+    }
+
+    def test_failed_runs_lead_and_every_text_is_escaped(self):
+        html = page.render(self.REPORT)
+        self.assertLess(html.index("1 of 2 runs failed"), html.index("Windows by DPI"))
+        self.assertIn("Wine reporting Windows XP, 144 dpi, no browser, prompt-no", html)
+        self.assertIn("&lt;b&gt;Erro&lt;/b&gt;", html)
+        self.assertNotIn("<kavrio>", html)
+        self.assertNotIn("<script", html)
+        self.assertIn('<img src="runs/x/menu.thumb.png"', html)
