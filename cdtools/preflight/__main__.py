@@ -2,4 +2,5 @@ import sys
 
 from cdtools.preflight.command import main
 
-sys.exit(main(sys.argv[1:]))
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
