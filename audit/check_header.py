@@ -21,7 +21,9 @@ from cdtools.pe_image import (
     BASE_RELOCATION_DIRECTORY, DLL_CHARACTERISTIC_NAMES, DLL_DYNAMIC_BASE, DLL_NX_COMPAT,
     FILE_CHARACTERISTIC_NAMES, FILE_NET_RUN_FROM_SWAP, FILE_RELOCS_STRIPPED,
     FILE_REMOVABLE_RUN_FROM_SWAP, SCN_MEM_EXECUTE, SCN_MEM_READ, SCN_MEM_WRITE, PeError,
-    PeImage, flag_names)
+    flag_names)
+
+from audit.exe_argument import read_exe
 
 WANTED_DLL_CHARACTERISTICS = DLL_DYNAMIC_BASE | DLL_NX_COMPAT
 
@@ -89,14 +91,13 @@ def problems(image):
 
 
 def main(argv):
-    if len(argv) != 1 or argv[0].startswith("-"):
-        print(__doc__, file=sys.stderr)
+    found = read_exe(argv, "check-header", __doc__)
+    if found is None:
         return 2
-    exe = argv[0]
+    exe, image = found
     try:
-        image = PeImage.read(exe)
         lines = describe(image)
-    except (OSError, PeError) as error:
+    except PeError as error:
         print("check-header: %s" % error, file=sys.stderr)
         return 2
     print("%s:" % exe)

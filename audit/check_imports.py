@@ -19,7 +19,9 @@ import subprocess
 import sys
 
 from cdtools import link_map
-from cdtools.pe_image import PeError, PeImage, objdump_command
+from cdtools.pe_image import PeError, objdump_command
+
+from audit.exe_argument import read_exe
 
 DEFAULT_LIST = os.path.join(os.path.dirname(os.path.abspath(__file__)), "imports-win32.txt")
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
@@ -195,12 +197,11 @@ def main(argv):
             return 2
         list_path = args[at + 1]
         del args[at:at + 2]
-    if len(args) != 1 or args[0].startswith("-"):
-        print(__doc__, file=sys.stderr)
+    found = read_exe(args, "check-imports", __doc__)
+    if found is None:
         return 2
-    exe = args[0]
+    exe, image = found
     try:
-        image = PeImage.read(exe)
         imports = read_exe_imports(exe, image.machine_name)
     except (OSError, PeError) as error:
         print("check-imports: %s" % error, file=sys.stderr)

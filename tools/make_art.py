@@ -358,14 +358,20 @@ def draw_monitor(c, x0, y0, w, h, screen_content):
     c.paint(rect(x0 + w * 0.42, by - 0.6, x0 + w * 0.62, by + 0.6), (160, 180, 136))
 
 
+def window_on_screen(c, glass, box, title_height, face):
+    """A window drawn on the monitor's glass: its shadow, its face and a blue title bar."""
+    wx0, wy0, wx1, wy1 = box
+    c.paint(glass & c.region(rect(wx0 + 1.5, wy0 + 1.5, wx1 + 1.5, wy1 + 1.5)), (0, 30, 10), 0.4)
+    c.paint(glass & c.region(rect(wx0, wy0, wx1, wy1)), face)
+    c.paint(glass & c.region(rect(wx0, wy0, wx1, wy0 + title_height)), linear((wx0, 0), (wx1, 0), [
+        (0.0, (20, 60, 150)), (1.0, (110, 170, 230))]))
+
+
 def screen_desktop(c, glass, sx0, sy0, sx1, sy1):
     """A browser-like window on the screen, with text lines and a picture."""
     w, h = sx1 - sx0, sy1 - sy0
     wx0, wy0, wx1, wy1 = sx0 + w * 0.12, sy0 + h * 0.14, sx1 - w * 0.1, sy1 - h * 0.12
-    c.paint(glass & c.region(rect(wx0 + 1.5, wy0 + 1.5, wx1 + 1.5, wy1 + 1.5)), (0, 30, 10), 0.4)
-    c.paint(glass & c.region(rect(wx0, wy0, wx1, wy1)), (226, 244, 204))
-    c.paint(glass & c.region(rect(wx0, wy0, wx1, wy0 + h * 0.13)), linear((wx0, 0), (wx1, 0), [
-        (0.0, (20, 60, 150)), (1.0, (110, 170, 230))]))
+    window_on_screen(c, glass, (wx0, wy0, wx1, wy1), h * 0.13, (226, 244, 204))
     for k in range(3):
         bx = wx1 - 2.5 - k * 3.2
         c.paint(rect(bx - 1.2, wy0 + h * 0.03, bx + 1.2, wy0 + h * 0.1), (225, 230, 240))
@@ -385,10 +391,7 @@ def screen_installer(c, glass, sx0, sy0, sx1, sy1):
     """A setup dialog with a progress bar, on the screen."""
     w, h = sx1 - sx0, sy1 - sy0
     wx0, wy0, wx1, wy1 = sx0 + w * 0.14, sy0 + h * 0.16, sx1 - w * 0.12, sy1 - h * 0.14
-    c.paint(glass & c.region(rect(wx0 + 1.5, wy0 + 1.5, wx1 + 1.5, wy1 + 1.5)), (0, 30, 10), 0.4)
-    c.paint(glass & c.region(rect(wx0, wy0, wx1, wy1)), (228, 244, 208))
-    c.paint(glass & c.region(rect(wx0, wy0, wx1, wy0 + h * 0.14)), linear((wx0, 0), (wx1, 0), [
-        (0.0, (20, 60, 150)), (1.0, (110, 170, 230))]))
+    window_on_screen(c, glass, (wx0, wy0, wx1, wy1), h * 0.14, (228, 244, 208))
     c.paint(circle(wx0 + 7, wy0 + h * 0.42, 4.2), (60, 150, 220))
     c.paint(polygon((wx0 + 5, wy0 + h * 0.42 - 2.5), (wx0 + 9.5, wy0 + h * 0.42), (wx0 + 5, wy0 + h * 0.42 + 2.5)),
             (190, 255, 70))
@@ -505,13 +508,22 @@ def foot_band(c):
         (0.0, (120, 190, 30, 0.0)), (0.5, (120, 190, 30, 1.0)), (1.0, (120, 190, 30, 0.0))]))
 
 
-def draw_principal():
+def collage(glow_y, streaks, monitor, screen):
+    """The pictures' common ground: the lime background, streaks of light, and a monitor
+    showing `screen`; streaks are (bezier points, width[, colour])."""
     c = Canvas(PICTURE_WIDTH, PICTURE_HEIGHT, 4, LIME)
-    draw_background(c, glow_y=70)
-    draw_streak(c, bezier((-10, 250), (20, 170), (60, 120), (135, 95)), 2.2)
-    draw_streak(c, bezier((-10, 128), (40, 118), (90, 60), (132, 8)), 1.5)
-    draw_streak(c, bezier((-8, 40), (30, 80), (80, 130), (130, 140)), 1.2, (255, 255, 200))
-    draw_monitor(c, 12, 18, 88, 74, screen_desktop)
+    draw_background(c, glow_y=glow_y)
+    for points, *look in streaks:
+        draw_streak(c, bezier(*points), *look)
+    draw_monitor(c, *monitor, screen)
+    return c
+
+
+def draw_principal():
+    c = collage(70, [(((-10, 250), (20, 170), (60, 120), (135, 95)), 2.2),
+                     (((-10, 128), (40, 118), (90, 60), (132, 8)), 1.5),
+                     (((-8, 40), (30, 80), (80, 130), (130, 140)), 1.2, (255, 255, 200))],
+                (12, 18, 88, 74), screen_desktop)
     c.paint(rounded_rect(4, 122, 118, 240, 6), (250, 255, 236), 0.30)
     draw_desk_and_keyboard(c, 66)
     draw_person(c, 72)
@@ -601,12 +613,10 @@ def draw_curved_arrow(c, cx, cy, radius, start_deg, end_deg, width):
 
 
 def draw_aplicacao():
-    c = Canvas(PICTURE_WIDTH, PICTURE_HEIGHT, 4, LIME)
-    draw_background(c, glow_y=64)
-    draw_streak(c, bezier((-10, 200), (30, 150), (70, 120), (135, 118)), 1.8)
-    draw_streak(c, bezier((-10, 110), (40, 100), (90, 50), (132, 4)), 1.4)
-    draw_streak(c, bezier((-6, 250), (50, 240), (90, 200), (130, 205)), 1.2, (255, 255, 200))
-    draw_monitor(c, 14, 16, 86, 72, screen_installer)
+    c = collage(64, [(((-10, 200), (30, 150), (70, 120), (135, 118)), 1.8),
+                     (((-10, 110), (40, 100), (90, 50), (132, 4)), 1.4),
+                     (((-6, 250), (50, 240), (90, 200), (130, 205)), 1.2, (255, 255, 200))],
+                (14, 16, 86, 72), screen_installer)
     draw_cd_face(c, 93, 212, 19)
     draw_discs(c, 44, 206, 5)
     draw_curved_arrow(c, 56, 150, 38, 110, -40, 11)

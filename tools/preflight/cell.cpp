@@ -1,7 +1,9 @@
 #include "cell.h"
 
-#include <cwchar>
 #include <cstdlib>
+#include <cwchar>
+#include <initializer_list>
+#include <vector>
 
 #include "driver.h"
 
@@ -23,36 +25,38 @@ constexpr RoadName kRoads[] = {
 // installer's.
 std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); }
 
-// A high-contrast scheme: white and yellow on black, with the window parts each Windows
-// draws in its own colour told apart.
+// A high-contrast scheme, white and yellow on black: each colour, and the parts of the
+// windows that each Windows draws in it.
 struct SchemeColour {
-  int element;
   COLORREF colour;
-};
-constexpr SchemeColour kHighContrast[] = {
-    {COLOR_SCROLLBAR, RGB(0, 0, 0)},          {COLOR_BACKGROUND, RGB(0, 0, 0)},
-    {COLOR_ACTIVECAPTION, RGB(128, 0, 128)},  {COLOR_INACTIVECAPTION, RGB(0, 128, 0)},
-    {COLOR_MENU, RGB(0, 0, 0)},               {COLOR_WINDOW, RGB(0, 0, 0)},
-    {COLOR_WINDOWFRAME, RGB(255, 255, 255)},  {COLOR_MENUTEXT, RGB(255, 255, 255)},
-    {COLOR_WINDOWTEXT, RGB(255, 255, 255)},   {COLOR_CAPTIONTEXT, RGB(255, 255, 255)},
-    {COLOR_ACTIVEBORDER, RGB(255, 255, 0)},   {COLOR_INACTIVEBORDER, RGB(0, 128, 0)},
-    {COLOR_APPWORKSPACE, RGB(0, 0, 0)},       {COLOR_HIGHLIGHT, RGB(128, 0, 128)},
-    {COLOR_HIGHLIGHTTEXT, RGB(255, 255, 255)}, {COLOR_BTNFACE, RGB(0, 0, 0)},
-    {COLOR_BTNSHADOW, RGB(128, 128, 128)},    {COLOR_GRAYTEXT, RGB(0, 255, 0)},
-    {COLOR_BTNTEXT, RGB(255, 255, 0)},        {COLOR_INACTIVECAPTIONTEXT, RGB(255, 255, 255)},
-    {COLOR_BTNHIGHLIGHT, RGB(255, 255, 255)}, {COLOR_3DDKSHADOW, RGB(255, 255, 255)},
-    {COLOR_3DLIGHT, RGB(192, 192, 192)},      {COLOR_INFOTEXT, RGB(255, 255, 255)},
-    {COLOR_INFOBK, RGB(0, 0, 0)},
+  std::initializer_list<int> elements;
 };
 
 void UseHighContrastColours() {
-  int elements[std::size(kHighContrast)];
-  COLORREF colours[std::size(kHighContrast)];
-  for (std::size_t i = 0; i < std::size(kHighContrast); ++i) {
-    elements[i] = kHighContrast[i].element;
-    colours[i] = kHighContrast[i].colour;
+  const SchemeColour scheme[] = {
+      {RGB(0, 0, 0),
+       {COLOR_SCROLLBAR, COLOR_BACKGROUND, COLOR_MENU, COLOR_WINDOW, COLOR_APPWORKSPACE,
+        COLOR_BTNFACE, COLOR_INFOBK}},
+      {RGB(255, 255, 255),
+       {COLOR_WINDOWFRAME, COLOR_MENUTEXT, COLOR_WINDOWTEXT, COLOR_CAPTIONTEXT,
+        COLOR_HIGHLIGHTTEXT, COLOR_INACTIVECAPTIONTEXT, COLOR_BTNHIGHLIGHT, COLOR_3DDKSHADOW,
+        COLOR_INFOTEXT}},
+      {RGB(255, 255, 0), {COLOR_BTNTEXT, COLOR_ACTIVEBORDER}},
+      {RGB(128, 0, 128), {COLOR_ACTIVECAPTION, COLOR_HIGHLIGHT}},
+      {RGB(0, 128, 0), {COLOR_INACTIVECAPTION, COLOR_INACTIVEBORDER}},
+      {RGB(0, 255, 0), {COLOR_GRAYTEXT}},
+      {RGB(128, 128, 128), {COLOR_BTNSHADOW}},
+      {RGB(192, 192, 192), {COLOR_3DLIGHT}},
+  };
+  std::vector<int> elements;
+  std::vector<COLORREF> colours;
+  for (const SchemeColour& part : scheme) {
+    for (int element : part.elements) {
+      elements.push_back(element);
+      colours.push_back(part.colour);
+    }
   }
-  SetSysColors(static_cast<int>(std::size(kHighContrast)), elements, colours);
+  SetSysColors(static_cast<int>(elements.size()), elements.data(), colours.data());
 }
 
 }  // namespace
