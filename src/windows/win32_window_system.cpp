@@ -283,12 +283,13 @@ bool Win32WindowSystem::PreTranslate(MSG& message) {
 }
 
 // Waits for one message and handles it. False once WM_QUIT has arrived (it is posted again,
-// so that an outer loop sees it too).
+// so that an outer loop sees it too), or GetMessage has failed.
 bool Win32WindowSystem::PumpMessage() {
   MSG message;
   const BOOL got = GetMessageA(&message, nullptr, 0, 0);
   if (got <= 0) {
-    PostQuitMessage(static_cast<int>(message.wParam));
+    // -1: the call failed and filled in nothing; the loops end all the same.
+    PostQuitMessage(got == 0 ? static_cast<int>(message.wParam) : 0);
     return false;
   }
   if (!PreTranslate(message)) {
