@@ -1,6 +1,7 @@
 // A control that cannot be made: the launcher reports it, as it does a window that cannot be
 // made, and ends; no window is shown with a control missing. The refusal comes from a CBT hook
 // (refuse_control.cpp) set for the whole desktop, which Windows loads into the launcher.
+#include "error_report.h"
 #include "road.h"
 
 namespace e2e {
@@ -44,28 +45,12 @@ TEST_P(RefusedControl, IsReportedWithItsNumberAndTheProgramEnds) {
   const Refusal& refusal = GetParam();
   if (refusal.prompt) SetBrowserVersion({VersionKind::Text, L"5.0", 0});
   StartLauncher(launcher);
-  const DWORD process = launcher.process.dwProcessId;
   if (refusal.business) {
-    HWND menu = WaitForForm(process, L"Kavrio Business");
+    HWND menu = WaitForForm(launcher.process.dwProcessId, L"Kavrio Business");
     ASSERT_NE(menu, nullptr);
     ClickCentre(ButtonOf(menu, L"Kavrio Business"));
   }
-  HWND report = WaitForWindow(process, L"Kavrio", L"#32770");
-  ASSERT_NE(report, nullptr) << "no report";
-  bool numberShown = false, callShown = false;
-  for (const Control& control : Controls(report)) {
-    numberShown |= control.text.find(L"Erro 1158:") != std::wstring::npos;
-    callShown |= control.text.find(L"CreateWindowEx") != std::wstring::npos;
-  }
-  EXPECT_TRUE(numberShown);
-  EXPECT_TRUE(callShown);
-  for (HWND window : VisibleWindows(process)) {
-    EXPECT_EQ(window, report) << "a window beside the report: " << ClassOf(window);
-  }
-  BringToFront(report);
-  PressKey(VK_RETURN);
-  EXPECT_TRUE(launcher.WaitForExit());
-  ExpectNothingStarted();
+  ExpectReportThenEnd(launcher, L"1158: CreateWindowEx");
 }
 
 INSTANTIATE_TEST_SUITE_P(
