@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <vector>
 
 #include "forms/frm_aplicacao.h"
 #include "win32/run_time_calls.h"
@@ -12,7 +12,7 @@
 namespace kavrio {
 namespace {
 
-// The business window's table (own fonts, default font, a picture), with no handlers.
+// The business window's table (fonts of its own, the default font, a picture), no handlers.
 class StillForm final : public Form {
  public:
   StillForm() : Form(kFrmAplicacao) {}
@@ -25,18 +25,17 @@ HGDIOBJ FontOf(HWND control) {
 HGDIOBJ PictureOf(HWND control) {
   return reinterpret_cast<HGDIOBJ>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
 }
-bool Alive(HGDIOBJ object) { return GetObjectType(object) != 0; }
+bool Deleted(HGDIOBJ object) { return object && GetObjectType(object) == 0; }
 
-// Each font or picture that a control was about to be given while it still held a deleted one.
+// The fonts and pictures that were deleted while a control still held them, as seen when the
+// control is handed the next one.
 int g_heldDeleted = 0;
-
-LRESULT CALLBACK CheckWhatIsHeld(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK CountHeldDeleted(int code, WPARAM wParam, LPARAM lParam) {
   const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-  if (code == HC_ACTION && sent->message == WM_SETFONT && FontOf(sent->hwnd)) {
-    g_heldDeleted += Alive(FontOf(sent->hwnd)) ? 0 : 1;
-  }
-  if (code == HC_ACTION && sent->message == STM_SETIMAGE && PictureOf(sent->hwnd)) {
-    g_heldDeleted += Alive(PictureOf(sent->hwnd)) ? 0 : 1;
+  if (code == HC_ACTION && sent->message == WM_SETFONT) {
+    g_heldDeleted += Deleted(FontOf(sent->hwnd));
+  } else if (code == HC_ACTION && sent->message == STM_SETIMAGE) {
+    g_heldDeleted += Deleted(PictureOf(sent->hwnd));
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -54,36 +53,28 @@ TEST(WindowSystem, ADpiChangeHandsOverNewFontsAndPicturesBeforeDeletingTheOld) {
   HWND window = FindWindowA(kFormClassName, nullptr);
   ASSERT_NE(window, nullptr);
   std::vector<HWND> controls;
+  std::vector<HGDIOBJ> oldFonts;
   EnumChildWindows(window, AddChild, reinterpret_cast<LPARAM>(&controls));
-  std::map<HWND, HGDIOBJ> fontsBefore;
   HWND picture = nullptr;
   for (HWND control : controls) {
-    fontsBefore[control] = FontOf(control);
+    if (FontOf(control)) oldFonts.push_back(FontOf(control));
     if (PictureOf(control)) picture = control;
   }
   ASSERT_NE(picture, nullptr);
-  // As a picture control does with a bitmap that has alpha: it shows a copy of its own, which
-  // the next STM_SETIMAGE hands back.
+  // The control shows a copy of its own, as it does of a bitmap with alpha; the next
+  // STM_SETIMAGE hands it back.
   HBITMAP copy = CreateBitmap(4, 4, 1, 32, nullptr);
-  const auto ours = reinterpret_cast<HGDIOBJ>(
-      SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(copy)));
+  SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(copy));
 
-  g_heldDeleted = 0;
-  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CheckWhatIsHeld, nullptr, GetCurrentThreadId());
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountHeldDeleted, nullptr, GetCurrentThreadId());
   RECT suggested;
   GetWindowRect(window, &suggested);
   SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
   UnhookWindowsHookEx(hook);
 
   EXPECT_EQ(g_heldDeleted, 0) << "a control held a deleted font or picture";
-  EXPECT_FALSE(Alive(copy)) << "the control's copy was not deleted";
-  EXPECT_FALSE(Alive(ours));
-  EXPECT_TRUE(Alive(PictureOf(picture)));
-  for (const auto& [control, before] : fontsBefore) {
-    if (!before) continue;
-    EXPECT_FALSE(Alive(before)) << "an old font was kept";
-    EXPECT_TRUE(Alive(FontOf(control)));
-  }
+  EXPECT_TRUE(Deleted(copy)) << "the control's copy was kept";
+  for (HGDIOBJ font : oldFonts) EXPECT_TRUE(Deleted(font)) << "an old font was kept";
   windows.Unload(form);
 }
 
