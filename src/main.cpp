@@ -24,9 +24,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   Win32Registry registry;
   Win32Process process;
   // A folder that cannot be known stays "": then no installer is started at all.
-  char16_t launchFolder[kMaxPath] = u"";
-  CurrentLaunchFolder(process, launchFolder, kMaxPath);
-  const LaunchContext launch{process, launchFolder};
+  PathText launchFolder;
+  CurrentLaunchFolder(process, launchFolder);
+  const LaunchContext launch{process, launchFolder.CStr()};
 
   Win32WindowSystem windows(instance);
   FrmIE browserPrompt(windows, launch);

@@ -8,7 +8,7 @@
 
 namespace kavrio {
 
-inline constexpr std::size_t kMaxPath = 260;  // a launch path in UTF-16 units, NUL included
+inline constexpr std::size_t kMaxPath = 260;  // a path in UTF-16 units or ANSI bytes, NUL included
 inline constexpr std::uint32_t kRegistryBufferSize = 255;  // both reads of a value, in bytes
 
 // A form's text (caption, label, message box), a window title or class name, and a font's

@@ -113,6 +113,32 @@ constexpr bool IsRow(const ControlSpec (&controls)[Count], int index, const char
 inline constexpr char kFormTitle[] = "Kavrio";
 static_assert(TextLength(kFormTitle) < kMaxFormName);
 
+// A row that the window's code names by the table's enum.
+struct NamedRow {
+  int index;
+  const char* name;
+};
+
+// Declared only: CheckedForm calls one of them when a table breaks a check, and the compiler,
+// which cannot call it in a constant expression, names it in its error.
+void TableRowsDifferFromItsEnum();
+void TableExceedsTheEngineLimits();
+void NamedRowIsAnotherControl();
+
+// A window's spec from its table, checked where it is written (a constexpr FormSpec): one row
+// per name of the table's enum (`rowCount`), the engine's limits, and each named row.
+template <std::size_t Count, std::size_t Named>
+constexpr FormSpec CheckedForm(const char* name, int clientWidth, int clientHeight,
+                               const ControlSpec (&controls)[Count], int rowCount,
+                               const NamedRow (&named)[Named]) {
+  if (static_cast<std::size_t>(rowCount) != Count) TableRowsDifferFromItsEnum();
+  if (!FitsLimits(controls)) TableExceedsTheEngineLimits();
+  for (const NamedRow& row : named) {
+    if (!IsRow(controls, row.index, row.name)) NamedRowIsAnotherControl();
+  }
+  return {name, kFormTitle, clientWidth, clientHeight, controls, Count};
+}
+
 // The first control id; control i of a table gets kFirstControlId + i. Ids 1 and 2 (IDOK and
 // IDCANCEL) stay free, since the dialog manager sends them for Enter and Esc.
 constexpr int kFirstControlId = 100;

@@ -1,7 +1,5 @@
 #include "forms/frm_aplicacao.h"
 
-#include <iterator>
-
 #include "launch/launch_folder.h"
 #include "resources/resource_ids.h"
 
@@ -38,10 +36,9 @@ constexpr ControlSpec kControls[] = {
 
 }  // namespace
 
-const FormSpec kFrmAplicacao = {"frmAplicacao", kFormTitle, 6750, 5160, kControls, kCount};
-static_assert(std::size(kControls) == kCount && FitsLimits(kControls) &&
-              IsRow(kControls, kCmdAvancar, "cmdAvancar") && IsRow(kControls, kCmdSair, "cmdSair") &&
-              IsRow(kControls, kFrame1, "Frame1") && IsRow(kControls, kFrame2, "Frame2"));
+// Checked where it is written; the rows named are those that the code uses by name.
+constexpr FormSpec kFrmAplicacao = CheckedForm("frmAplicacao", 6750, 5160, kControls, kCount, {
+    {kCmdAvancar, "cmdAvancar"}, {kCmdSair, "cmdSair"}, {kFrame1, "Frame1"}, {kFrame2, "Frame2"}});
 
 FrmAplicacao::FrmAplicacao(WindowSystem& windows, const LaunchContext& launch)
     : LauncherForm(kFrmAplicacao, windows, launch) {}

@@ -1,7 +1,5 @@
 #include "forms/frm_ie.h"
 
-#include <iterator>
-
 #include "launch/launch_folder.h"
 #include "resources/resource_ids.h"
 
@@ -31,10 +29,9 @@ constexpr ControlSpec kControls[] = {
 
 }  // namespace
 
-const FormSpec kFrmIE = {"frmIE", kFormTitle, 6750, 5130, kControls, kCount};
-static_assert(std::size(kControls) == kCount && FitsLimits(kControls) &&
-              IsRow(kControls, kCmdSim, "cmdSim") && IsRow(kControls, kCmdNao, "cmdNão") &&
-              IsRow(kControls, kFrame1, "Frame1") && IsRow(kControls, kFrame2, "Frame2"));
+// Checked where it is written; the rows named are those that the code uses by name.
+constexpr FormSpec kFrmIE = CheckedForm("frmIE", 6750, 5130, kControls, kCount, {
+    {kCmdSim, "cmdSim"}, {kCmdNao, "cmdNão"}, {kFrame1, "Frame1"}, {kFrame2, "Frame2"}});
 
 // Two sentences split by a lone carriage return, which the message box shows as two lines.
 constexpr char kRestartWarning[] =

@@ -1,7 +1,5 @@
 #include "forms/frm_principal.h"
 
-#include <iterator>
-
 #include "launch/launch_folder.h"
 #include "resources/resource_ids.h"
 
@@ -26,11 +24,10 @@ constexpr ControlSpec kControls[] = {
 
 }  // namespace
 
-const FormSpec kFrmPrincipal = {"frmprincipal", kFormTitle, 6750, 5160, kControls, kCount};
-static_assert(std::size(kControls) == kCount && FitsLimits(kControls) &&
-              IsRow(kControls, kCmdHome, "cmdHome") && IsRow(kControls, kCmdBusiness, "cmdBusiness") &&
-              IsRow(kControls, kCmdSair, "cmdSair") && IsRow(kControls, kFrame1, "Frame1") &&
-              IsRow(kControls, kFrame2, "Frame2"));
+// Checked where it is written; the rows named are those that the code uses by name.
+constexpr FormSpec kFrmPrincipal = CheckedForm("frmprincipal", 6750, 5160, kControls, kCount, {
+    {kCmdHome, "cmdHome"}, {kCmdBusiness, "cmdBusiness"}, {kCmdSair, "cmdSair"},
+    {kFrame1, "Frame1"}, {kFrame2, "Frame2"}});
 
 FrmPrincipal::FrmPrincipal(WindowSystem& windows, const LaunchContext& launch,
                            Form& browserPrompt, Form& businessWindow)

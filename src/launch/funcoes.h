@@ -2,9 +2,9 @@
 
 // Funções: starting an installer from the CD.
 
-#include <cstddef>
 #include <cstdint>
 
+#include "launch/fixed_text.h"
 #include "launch/process_port.h"
 
 namespace kavrio {
@@ -14,8 +14,8 @@ inline constexpr std::int32_t kNotStarted = -1;
 
 // Collapses each pair of consecutive "\" to one, scanning from the start
 // without overlap (a run of three or four becomes two). The leading "\\" of a
-// network path is kept. False (and out empty) when out is too small.
-bool CleanProgramPath(const char16_t* path, char16_t* out, std::size_t outSize);
+// network path is kept. False (and out empty) when the result does not fit.
+bool CleanProgramPath(const char16_t* path, PathText& out);
 
 // Starts the program at programPath (cleaned first) with working folder "C:\"
 // or, without one, the root of the drive that holds Windows. Returns

@@ -1,5 +1,6 @@
 #include "win32/dll_search.h"
 
+#include "common/limits.h"
 #include "win32/run_time_calls.h"
 
 namespace kavrio {
@@ -14,12 +15,12 @@ void ConfineDllSearch() {
 }
 
 HMODULE LoadSystemDll(const char* name) {
-  char path[MAX_PATH];
-  const UINT folderLength = GetSystemDirectoryA(path, MAX_PATH);
+  char path[kMaxPath];
+  const UINT folderLength = GetSystemDirectoryA(path, kMaxPath);
   const int nameLength = lstrlenA(name);
-  if (folderLength == 0 || folderLength + 1 + nameLength >= MAX_PATH) return nullptr;
+  if (folderLength == 0 || folderLength + 1 + nameLength >= kMaxPath) return nullptr;
   path[folderLength] = '\\';
-  lstrcpynA(path + folderLength + 1, name, MAX_PATH - folderLength - 1);
+  lstrcpynA(path + folderLength + 1, name, static_cast<int>(kMaxPath - folderLength - 1));
   return LoadLibraryA(path);
 }
 

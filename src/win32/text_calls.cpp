@@ -10,6 +10,9 @@ namespace kavrio {
 
 namespace {
 
+// The system's own bound on a path, which the launcher's buffers share.
+static_assert(kMaxPath == MAX_PATH);
+
 // One byte is one letter in code page 1252: the launcher's own texts as UTF-16, whatever the
 // system's code page is, cut to fit, converted once for a W call.
 template <std::size_t Size>
@@ -155,19 +158,19 @@ UINT WindowsFolder(wchar_t* buffer, UINT size) {
   const RunTimeCalls& calls = Calls();
   if (calls.GetSystemWindowsDirectoryW) return calls.GetSystemWindowsDirectoryW(buffer, size);
   if (calls.GetWindowsDirectoryW) return calls.GetWindowsDirectoryW(buffer, size);
-  char ansi[MAX_PATH];
-  const UINT length = GetWindowsDirectoryA(ansi, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return 0;
+  char ansi[kMaxPath];
+  const UINT length = GetWindowsDirectoryA(ansi, kMaxPath);
+  if (length == 0 || length >= kMaxPath) return 0;
   return Utf16FromAnsi(ansi, length, buffer, size);
 }
 
 DWORD ModuleFileName(wchar_t* buffer, DWORD size) {
   if (Calls().GetModuleFileNameW) return Calls().GetModuleFileNameW(nullptr, buffer, size);
-  // On 95 to ME the name is ANSI, and a name of MAX_PATH bytes or more is cut.
-  char ansi[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, ansi, MAX_PATH);
+  // On 95 to ME the name is ANSI, and a name of kMaxPath bytes or more is cut.
+  char ansi[kMaxPath];
+  const DWORD length = GetModuleFileNameA(nullptr, ansi, kMaxPath);
   if (length == 0) return 0;
-  const UINT wideLength = length < MAX_PATH ? Utf16FromAnsi(ansi, length, buffer, size) : 0;
+  const UINT wideLength = length < kMaxPath ? Utf16FromAnsi(ansi, length, buffer, size) : 0;
   return wideLength == 0 || wideLength >= size ? size : wideLength;
 }
 

@@ -1,6 +1,7 @@
 #include "windows/win32_window_system.h"
 
 #include <iterator>
+#include <utility>
 
 #include "resources/resource_ids.h"
 #include "win32/run_time_calls.h"
@@ -77,10 +78,9 @@ struct ControlClass {
 };
 static_assert(std::size(kClassOf) == static_cast<std::size_t>(ControlKind::Picture) + 1);
 
-// The font, and the picture of a picture control, of a control's look.
-void SetFontAndPicture(HWND control, HFONT font, HBITMAP picture) {
-  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  if (picture) SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+// What the report of a window or control that could not be made says.
+RaisedError CreateWindowFailed(const FormSpec& spec) {
+  return {static_cast<std::int32_t>(GetLastError()), spec.name, "CreateWindowEx"};
 }
 
 LRESULT SystemColours(HDC dc) {
@@ -133,40 +133,58 @@ void Win32WindowSystem::RegisterClasses() {
 // ---- Layout ----------------------------------------------------------------------------------
 
 // Twips become pixels at the form's DPI; fonts and pictures are made for it.
-Win32WindowSystem::ControlLook Win32WindowSystem::LookOf(LiveForm& live, std::size_t index) {
+Win32WindowSystem::ControlLook Win32WindowSystem::LookOf(const LiveForm& live,
+                                                         std::size_t index) const {
   const ControlSpec& control = live.form->Spec().controls[index];
-  ControlLook look = {ControlPixels(control, live.dpi), live.defaultFont.Get(), nullptr};
+  ControlLook look = {ControlPixels(control, live.dpi), live.defaultFont.Get(), {}, {}};
   if (control.font) {
-    live.ownFonts[index].Reset(CreateFormFont(*control.font, live.dpi));
-    look.font = live.ownFonts[index].Get();
+    look.ownFont.Reset(CreateFormFont(*control.font, live.dpi));
+    look.font = look.ownFont.Get();
   }
   if (control.kind == ControlKind::AutoSizeLabel) {
     const SIZE extent = LineExtent(look.font, control.text);
     look.rect.width = extent.cx;
     look.rect.height = extent.cy;
   } else if (control.kind == ControlKind::Picture) {
-    live.pictures[index].Reset(
+    look.picture.Reset(
         LoadFormPicture(instance_, control.pictureId, look.rect.width, look.rect.height));
-    look.picture = live.pictures[index].Get();
   }
   return look;
 }
 
-// Each control is made once, at its final size, with its font and picture.
-void Win32WindowSystem::BuildControls(LiveForm& live) {
+// Hands the control its new font and picture first, and only then deletes the ones that it
+// showed: a control never holds a deleted GDI object.
+void Win32WindowSystem::Dress(LiveForm& live, std::size_t index, ControlLook& look) {
+  HWND control = live.controls[index];
+  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(look.font), FALSE);
+  live.ownFonts[index] = std::move(look.ownFont);
+  if (!look.picture.Get()) return;  // a picture that could not be made leaves the old one
+  // STM_SETIMAGE answers the bitmap that the control showed. One that is not ours is a copy
+  // that the control made (of a bitmap with alpha, from Windows XP on): ours to delete.
+  const auto shown = reinterpret_cast<HBITMAP>(SendMessageA(
+      control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(look.picture.Get())));
+  if (shown && shown != live.pictures[index].Get()) DeleteObject(shown);
+  live.pictures[index] = std::move(look.picture);
+}
+
+// Each control is made once, at its final size, with its font and picture. A control that
+// cannot be made fails the whole form: a window is never shown with one missing.
+std::optional<RaisedError> Win32WindowSystem::BuildControls(LiveForm& live) {
   const FormSpec& spec = live.form->Spec();
   for (std::size_t i = 0; i < spec.controlCount; ++i) {
     const ControlSpec& control = spec.controls[i];
     const ControlClass& type = kClassOf[static_cast<std::size_t>(control.kind)];
-    const ControlLook look = LookOf(live, i);
+    ControlLook look = LookOf(live, i);
     HWND parent = control.container == kNoContainer ? live.window : live.controls[control.container];
     HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i));
     HWND window = CreateWindowWithText(
         type.exStyle, type.className, control.text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | type.style,
         look.rect.left, look.rect.top, look.rect.width, look.rect.height, parent, id, instance_,
         nullptr);
+    // GetLastError is read before `look` lets go of its font and picture.
+    if (!window) return CreateWindowFailed(spec);
     live.controls[i] = window;
-    SetFontAndPicture(window, look.font, look.picture);
+    Dress(live, i, look);
   }
   // Front to back as in the table: each control goes just behind the sibling listed before it.
   for (std::size_t i = 0; i < spec.controlCount; ++i) {
@@ -174,6 +192,7 @@ void Win32WindowSystem::BuildControls(LiveForm& live) {
     SetWindowPos(live.controls[i], front >= 0 ? live.controls[front] : HWND_TOP, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
+  return std::nullopt;
 }
 
 // The window's outer size for its client area at the form's DPI.
@@ -191,11 +210,13 @@ void Win32WindowSystem::SetDpi(LiveForm& live, int dpi) {
 
 // The window moved to a screen of another DPI: everything is laid out again for it.
 void Win32WindowSystem::ApplyDpi(LiveForm& live, int dpi) {
+  // Deleted on return, once no control holds it any more.
+  const ScopedFont oldDefaultFont(live.defaultFont.Release());
   SetDpi(live, dpi);
   const FormSpec& spec = live.form->Spec();
   for (std::size_t i = 0; i < spec.controlCount; ++i) {
-    const ControlLook look = LookOf(live, i);
-    SetFontAndPicture(live.controls[i], look.font, look.picture);
+    ControlLook look = LookOf(live, i);
+    Dress(live, i, look);
     SetWindowPos(live.controls[i], nullptr, look.rect.left, look.rect.top, look.rect.width,
                  look.rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -203,7 +224,7 @@ void Win32WindowSystem::ApplyDpi(LiveForm& live, int dpi) {
   InvalidateRect(live.window, nullptr, TRUE);
 }
 
-bool Win32WindowSystem::MakeWindow(LiveForm& live) {
+std::optional<RaisedError> Win32WindowSystem::MakeWindow(LiveForm& live) {
   RegisterClasses();
   // Made at its size for the screen's DPI, centred; made so again only where the window's
   // own DPI (its monitor's) is another.
@@ -213,17 +234,17 @@ bool Win32WindowSystem::MakeWindow(LiveForm& live) {
                                 (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
                                 (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy,
                                 nullptr, nullptr, instance_, &live);
-  if (!window) return false;
+  if (!window) return CreateWindowFailed(live.form->Spec());
   SetDpi(live, WindowDpi(window));
   if (live.dpi != screenDpi) {
     SizeWindow(live);
     CentreOnScreen(window);
   }
-  BuildControls(live);
+  if (std::optional<RaisedError> failed = BuildControls(live)) return failed;
   // Access-key underlines and focus rectangles show from the start, not only once the
   // keyboard has been used.
   SendMessageA(window, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL | UISF_HIDEFOCUS), 0);
-  return true;
+  return std::nullopt;
 }
 
 // ---- Keyboard --------------------------------------------------------------------------------
@@ -262,12 +283,13 @@ bool Win32WindowSystem::PreTranslate(MSG& message) {
 }
 
 // Waits for one message and handles it. False once WM_QUIT has arrived (it is posted again,
-// so that an outer loop sees it too).
+// so that an outer loop sees it too), or GetMessage has failed.
 bool Win32WindowSystem::PumpMessage() {
   MSG message;
   const BOOL got = GetMessageA(&message, nullptr, 0, 0);
   if (got <= 0) {
-    PostQuitMessage(static_cast<int>(message.wParam));
+    // -1: the call failed and filled in nothing; the loops end all the same.
+    PostQuitMessage(got == 0 ? static_cast<int>(message.wParam) : 0);
     return false;
   }
   if (!PreTranslate(message)) {
@@ -376,12 +398,12 @@ void Win32WindowSystem::Show(Form& form) {
   LiveForm* live = form.Spec().controlCount <= kMaxControls ? forms_.Reserve(form) : nullptr;
   if (!live) return;
   live->engine = this;
-  if (!live->window && !MakeWindow(*live)) {
-    const RaisedError failed = {static_cast<std::int32_t>(GetLastError()), form.Spec().name,
-                                "CreateWindowEx"};
-    Release(*live);
-    ReportUnhandledError(failed);  // ends the program
-    return;
+  if (!live->window) {
+    if (const std::optional<RaisedError> failed = MakeWindow(*live)) {
+      Unload(form);  // what was made of it goes unseen
+      ReportUnhandledError(*failed);  // ends the program
+      return;
+    }
   }
   ShowWindow(live->window, SW_SHOW);
   SetForegroundWindow(live->window);

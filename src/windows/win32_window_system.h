@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <optional>
 
 #include "common/limits.h"
 #include "common/raised_error.h"
@@ -55,11 +56,13 @@ class Win32WindowSystem final : public WindowSystem {
     int dpi = 96;
   };
 
-  // Where a control goes, and what it shows, at the form's DPI.
+  // Where a control goes, and what it shows, at the form's DPI: the font and picture are
+  // made for it and not yet handed to it.
   struct ControlLook {
     PixelRect rect;  // from the container's client origin
-    HFONT font;
-    HBITMAP picture;
+    HFONT font;      // the form's default font, or ownFont
+    ScopedFont ownFont;
+    ScopedBitmap picture;
   };
 
   static LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -68,9 +71,11 @@ class Win32WindowSystem final : public WindowSystem {
   LiveForm* FindByWindow(HWND window);
   void Release(LiveForm& live);
   void RegisterClasses();
-  bool MakeWindow(LiveForm& live);
-  ControlLook LookOf(LiveForm& live, std::size_t index);
-  void BuildControls(LiveForm& live);
+  // The form's window and its controls; the error that kept one of them from being made.
+  std::optional<RaisedError> MakeWindow(LiveForm& live);
+  ControlLook LookOf(const LiveForm& live, std::size_t index) const;
+  std::optional<RaisedError> BuildControls(LiveForm& live);
+  static void Dress(LiveForm& live, std::size_t index, ControlLook& look);
   void SetDpi(LiveForm& live, int dpi);
   void ApplyDpi(LiveForm& live, int dpi);
   void SizeWindow(LiveForm& live);

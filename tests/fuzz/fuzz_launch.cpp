@@ -12,11 +12,11 @@
 //            through CurrentLaunchFolder and StartInstaller; 3 the program text through
 //            RunProgram
 //   byte 5   RunProgram's wait mode, signed
-//   bytes 6-7  the size of the output buffer of CleanProgramPath and
-//            LaunchFolderFromModuleFileName, mod 600
+//   bytes 6-7  the size of the pieces in which the texts are appended to a FixedText,
+//            mod 600
 //   then three texts: the Windows folder, the module file name and the program text.
 // After each call: every handle closed, none misused; nothing started outside the launch
-// folder; the results as the headers document them.
+// folder; the results as the headers document them; every text whole or refused.
 
 #include <algorithm>
 #include <cstddef>
@@ -27,6 +27,7 @@
 
 #include "fake_process.h"
 #include "fuzz_input.h"
+#include "launch/fixed_text.h"
 #include "launch/funcoes.h"
 #include "launch/launch_folder.h"
 #include "text_for_tests.h"
@@ -38,9 +39,7 @@ using fakes::FakeProcess;
 
 // Names longer than MAX_PATH, so that every "does not fit" road is reached.
 constexpr std::size_t kMaxTextLength = 3 * kMaxPath;
-constexpr std::size_t kMaxOutSize = 600;
-constexpr std::size_t kGuardUnits = 16;
-constexpr char16_t kGuardUnit = u'\uA55A';
+constexpr std::size_t kMaxPieceSize = 600;
 
 const char16_t* const kSuffixes[] = {kHomeSetupSuffix, kSupportAgentSetupSuffix,
                                      kBrowserSetupSuffix};
@@ -111,53 +110,55 @@ void CheckHandles(const FakeProcess& os, const char* after) {
   KAVRIO_CHECK(os.misuses == 0, std::string("an empty or closed handle was used by ") + after);
 }
 
-// CleanProgramPath with an output buffer of any size, followed by a guard that must stay.
-void CheckCleanProgramPath(const std::u16string& path, std::size_t outSize) {
-  const std::vector<char16_t> input = Terminated(path);
-  std::vector<char16_t> out(outSize + kGuardUnits, kGuardUnit);
-  const bool fits = CleanProgramPath(input.data(), out.data(), outSize);
-  // Built only when a check fails.
-  const auto detail = [&] { return Shown(path) + " into " + std::to_string(outSize) + " units"; };
-
-  for (std::size_t i = outSize; i < out.size(); ++i) {
-    KAVRIO_CHECK(out[i] == kGuardUnit, "written past the buffer: " + detail());
-  }
-  if (outSize == 0) {
-    KAVRIO_CHECK(!fits, detail());
-    return;
-  }
-  const auto end =
-      std::find(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(outSize), u'\0');
-  KAVRIO_CHECK(end != out.begin() + static_cast<std::ptrdiff_t>(outSize),
-               "no NUL inside: " + detail());
-  const std::u16string cleaned(out.begin(), end);
-  KAVRIO_CHECK(cleaned.size() <= path.size(), "longer than its input: " + detail());
-
-  const std::u16string expected = ExpectedClean(path);
-  KAVRIO_CHECK(fits == (expected.size() < outSize), detail());
-  KAVRIO_CHECK(cleaned == (fits ? expected : u""),
-               detail() + " gave " + Shown(cleaned) + ", expected " + Shown(expected));
+// A text held by a FixedText: its own units, NUL-terminated, shorter than its capacity.
+template <std::size_t Capacity>
+std::u16string Held(const FixedText<Capacity>& text, const std::string& detail) {
+  const std::u16string_view view = text.View();
+  KAVRIO_CHECK(view.size() < Capacity && text.CStr()[view.size()] == u'\0',
+               "a text that overruns its capacity or lacks its NUL: " + detail);
+  return std::u16string(view);
 }
 
-// LaunchFolderFromModuleFileName with an output buffer of any size, followed by a guard.
-void CheckLaunchFolder(const std::u16string& moduleFileName, std::size_t outSize) {
-  const std::vector<char16_t> input = Terminated(moduleFileName);
-  std::vector<char16_t> out(outSize + kGuardUnits, kGuardUnit);
-  const bool found = LaunchFolderFromModuleFileName(input.data(), out.data(), outSize);
-  const auto detail = [&] { return Shown(moduleFileName) + " into " + std::to_string(outSize); };
-
-  for (std::size_t i = outSize; i < out.size(); ++i) {
-    KAVRIO_CHECK(out[i] == kGuardUnit, "written past the buffer: " + detail());
+// FixedText's Append, the text given in pieces of `pieceSize` units (0: whole): each piece
+// goes in whole when it fits with the NUL, and is refused without a trace when it does not.
+void CheckAppendInPieces(const std::u16string& text, std::size_t pieceSize) {
+  PathText held;
+  std::u16string expected;
+  const std::size_t step = pieceSize == 0 ? text.size() + 1 : pieceSize;
+  for (std::size_t at = 0; at < text.size(); at += step) {
+    const std::u16string piece = text.substr(at, step);
+    const bool fits = expected.size() + piece.size() < kMaxPath;
+    KAVRIO_CHECK(held.Append(piece) == fits, Shown(piece) + " after " + Shown(expected));
+    if (fits) expected += piece;
+    KAVRIO_CHECK(Held(held, Shown(text)) == expected, "gave " + Shown(Held(held, "")));
   }
+}
+
+// CleanProgramPath: the path cleaned, or, when that does not fit, refused and empty.
+void CheckCleanProgramPath(const std::u16string& path) {
+  const std::vector<char16_t> input = Terminated(path);
+  PathText out;
+  const bool fits = CleanProgramPath(input.data(), out);
+  const std::u16string cleaned = Held(out, Shown(path));
+  KAVRIO_CHECK(cleaned.size() <= path.size(), "longer than its input: " + Shown(path));
+
+  const std::u16string expected = ExpectedClean(path);
+  KAVRIO_CHECK(fits == (expected.size() < kMaxPath), Shown(path));
+  KAVRIO_CHECK(cleaned == (fits ? expected : u""),
+               Shown(path) + " gave " + Shown(cleaned) + ", expected " + Shown(expected));
+}
+
+// LaunchFolderFromModuleFileName: the folder, or, when there is none or it does not fit,
+// refused and empty.
+void CheckLaunchFolder(const std::u16string& moduleFileName) {
+  const std::vector<char16_t> input = Terminated(moduleFileName);
+  PathText out;
+  const bool found = LaunchFolderFromModuleFileName(input.data(), out);
   const std::optional<std::u16string> expected = ExpectedFolderOf(moduleFileName);
-  KAVRIO_CHECK(found == (expected && expected->size() < outSize), detail());
-  if (outSize == 0) return;
-  const auto end =
-      std::find(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(outSize), u'\0');
-  KAVRIO_CHECK(end != out.begin() + static_cast<std::ptrdiff_t>(outSize),
-               "no NUL inside: " + detail());
-  const std::u16string folder(out.begin(), end);
-  KAVRIO_CHECK(folder == (found ? *expected : u""), detail() + " gave " + Shown(folder));
+  KAVRIO_CHECK(found == (expected && expected->size() < kMaxPath), Shown(moduleFileName));
+  const std::u16string folder = Held(out, Shown(moduleFileName));
+  KAVRIO_CHECK(folder == (found ? *expected : u""),
+               Shown(moduleFileName) + " gave " + Shown(folder));
 }
 
 struct System {
@@ -261,22 +262,16 @@ void CheckStartInstaller(const System& system, const std::u16string& moduleFileN
   Configure(os, system);
   os.moduleFileName = moduleFileName;
 
-  char16_t folderBuffer[kMaxPath + kGuardUnits];
-  std::fill(std::begin(folderBuffer), std::end(folderBuffer), kGuardUnit);
-  const bool known = CurrentLaunchFolder(os, folderBuffer, kMaxPath);
+  PathText launchFolder;
+  const bool known = CurrentLaunchFolder(os, launchFolder);
   CheckHandles(os, "CurrentLaunchFolder");
-  for (std::size_t i = kMaxPath; i < kMaxPath + kGuardUnits; ++i) {
-    KAVRIO_CHECK(folderBuffer[i] == kGuardUnit, "launch folder written past its buffer");
-  }
-  const char16_t* const folderEnd = std::find(folderBuffer, folderBuffer + kMaxPath, u'\0');
-  KAVRIO_CHECK(folderEnd != folderBuffer + kMaxPath, "launch folder without a NUL");
-  const std::u16string folder(static_cast<const char16_t*>(folderBuffer), folderEnd);
+  const std::u16string folder = Held(launchFolder, Shown(moduleFileName));
   const std::optional<std::u16string> expectedFolder = ExpectedLaunchFolder(moduleFileName);
   KAVRIO_CHECK(known == expectedFolder.has_value() && folder == expectedFolder.value_or(u""),
                "module " + Shown(moduleFileName) + " gave folder " + Shown(folder));
 
   const std::u16string suffix = suffixText;
-  StartInstaller(LaunchContext{os, folderBuffer}, suffixText);
+  StartInstaller(LaunchContext{os, launchFolder.CStr()}, suffixText);
   CheckHandles(os, "StartInstaller");
 
   const auto detail = [&] {
@@ -325,7 +320,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t exitChoice = input.Byte();
   const std::uint8_t action = input.Byte() % 4;
   const auto waitMode = static_cast<std::int16_t>(static_cast<std::int8_t>(input.Byte()));
-  const std::size_t outSize = input.U16() % kMaxOutSize;
+  const std::size_t pieceSize = input.U16() % kMaxPieceSize;
 
   static constexpr std::uint32_t kErrors[] = {kErrorElevationRequired, kErrorFileNotFound, 5,
                                               kErrorCancelled};
@@ -343,9 +338,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::u16string moduleFileName = input.Text16(kMaxTextLength);
   const std::u16string program = input.Text16(kMaxTextLength);
 
-  CheckCleanProgramPath(moduleFileName, outSize);
-  CheckCleanProgramPath(program, outSize);
-  CheckLaunchFolder(moduleFileName, outSize);
+  CheckAppendInPieces(program, pieceSize);
+  CheckCleanProgramPath(moduleFileName);
+  CheckCleanProgramPath(program);
+  CheckLaunchFolder(moduleFileName);
   if (action == 3) {
     CheckRunProgram(system, program, waitMode);
   } else {

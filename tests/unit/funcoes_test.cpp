@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,34 +41,30 @@ TEST(CleanProgramPath, CollapsesDoubledSeparatorsButKeepsTheNetworkPrefix) {
       {u"", u""},
   };
   for (const Case& c : cases) {
-    char16_t out[kMaxPath];
-    EXPECT_TRUE(CleanProgramPath(c.path, out, kMaxPath)) << Utf8(c.path);
-    EXPECT_EQ(std::u16string(out), c.cleaned) << Utf8(c.path);
+    PathText out;
+    EXPECT_TRUE(CleanProgramPath(c.path, out)) << Utf8(c.path);
+    EXPECT_EQ(out.View(), c.cleaned) << Utf8(c.path);
   }
 }
 
-TEST(CleanProgramPath, FailsEmptyWithoutOverrunWhenTheResultDoesNotFit) {
+TEST(CleanProgramPath, FailsEmptyWhenTheResultDoesNotFit) {
+  const std::u16string longest = u"D:\\" + std::u16string(kMaxPath - 4, u'a');  // 259 units
+  const std::u16string network = u"\\\\" + std::u16string(kMaxPath - 3, u'a');
   struct Case {
-    const char16_t* path;
-    std::size_t size;
+    std::u16string path;
     bool fits;
   } cases[] = {
-      {u"D:\\Setup.exe", 13, true},   // 12 characters and the NUL
-      {u"D:\\Setup.exe", 12, false},
-      {u"D:\\\\Setup.exe", 13, true},  // fits once cleaned
-      {u"\\\\srv", 6, true},
-      {u"\\\\srv", 5, false},
-      {u"\\\\", 2, false},
-      {u"", 1, true},
+      {longest, true},
+      {longest + u"a", false},
+      {u"D:\\\\" + longest.substr(3), true},  // fits once cleaned
+      {network, true},
+      {network + u"a", false},
   };
   for (const Case& c : cases) {
-    char16_t out[32];
-    std::fill(std::begin(out), std::end(out), u'#');
-    EXPECT_EQ(CleanProgramPath(c.path, out, c.size), c.fits) << Utf8(c.path) << " in " << c.size;
-    if (!c.fits) {
-      EXPECT_EQ(out[0], u'\0') << Utf8(c.path);
-    }
-    for (std::size_t i = c.size; i < 32; ++i) ASSERT_EQ(out[i], u'#') << Utf8(c.path);
+    PathText out;
+    ASSERT_TRUE(out.Append(u"stale"));
+    EXPECT_EQ(CleanProgramPath(c.path.c_str(), out), c.fits) << c.path.size();
+    EXPECT_EQ(out.View().size(), c.fits ? kMaxPath - 1 : 0) << c.path.size();
   }
 }
 

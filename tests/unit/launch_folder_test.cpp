@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <iterator>
 #include <string>
 
 #include "fake_process.h"
@@ -32,32 +30,29 @@ TEST(LaunchFolder, IsTheFolderOfTheModuleWithTheSeparatorOnlyAtADriveRoot) {
       {u"", nullptr},
   };
   for (const Case& c : cases) {
-    char16_t out[kMaxPath] = u"stale";
-    EXPECT_EQ(LaunchFolderFromModuleFileName(c.moduleFileName, out, kMaxPath), c.folder != nullptr)
+    PathText out;
+    ASSERT_TRUE(out.Append(u"stale"));
+    EXPECT_EQ(LaunchFolderFromModuleFileName(c.moduleFileName, out), c.folder != nullptr)
         << Utf8(c.moduleFileName);
-    EXPECT_EQ(std::u16string(out), c.folder != nullptr ? c.folder : u"") << Utf8(c.moduleFileName);
+    EXPECT_EQ(out.View(), c.folder != nullptr ? c.folder : u"") << Utf8(c.moduleFileName);
   }
 }
 
-TEST(LaunchFolder, FailsEmptyWithoutOverrunWhenTheFolderDoesNotFit) {
+// A module file name may be longer than a path (a \\?\ name); its folder must fit.
+TEST(LaunchFolder, FailsEmptyWhenTheFolderDoesNotFit) {
+  const std::u16string longest = u"D:\\" + std::u16string(kMaxPath - 4, u'k');  // 259 units
   struct Case {
-    const char16_t* moduleFileName;
-    std::size_t size;
+    std::u16string moduleFileName;
     bool fits;
-  } cases[] = {{u"D:\\CD\\kavrio.exe", 6, true}, {u"D:\\CD\\kavrio.exe", 5, false},
-               {u"D:\\kavrio.exe", 4, true},     {u"D:\\kavrio.exe", 3, false}};
+  } cases[] = {{longest + u"\\kavrio.exe", true}, {longest + u"k\\kavrio.exe", false}};
   for (const Case& c : cases) {
-    char16_t out[16];
-    std::fill(std::begin(out), std::end(out), u'#');
-    EXPECT_EQ(LaunchFolderFromModuleFileName(c.moduleFileName, out, c.size), c.fits);
-    if (!c.fits) {
-      EXPECT_EQ(out[0], u'\0');
-    }
-    for (std::size_t i = c.size; i < 16; ++i) ASSERT_EQ(out[i], u'#') << Utf8(c.moduleFileName);
+    PathText out;
+    EXPECT_EQ(LaunchFolderFromModuleFileName(c.moduleFileName.c_str(), out), c.fits);
+    EXPECT_EQ(out.View(), c.fits ? longest : u"");
   }
 }
 
-TEST(JoinInstallerPath, FitsUpToMaxPathAndNeverWritesPastTheBuffer) {
+TEST(JoinInstallerPath, FitsUpToMaxPath) {
   const std::size_t suffixLength = std::u16string(kSupportAgentSetupSuffix).size();
   const std::u16string longestFolder = u"D:\\" + std::u16string(kMaxPath - 4 - suffixLength, u'a');
   const std::u16string oneTooLong = longestFolder + u"a";
@@ -66,11 +61,9 @@ TEST(JoinInstallerPath, FitsUpToMaxPathAndNeverWritesPastTheBuffer) {
     bool fits;
   } cases[] = {{u"D:\\", true}, {longestFolder.c_str(), true}, {oneTooLong.c_str(), false}};
   for (const Case& c : cases) {
-    char16_t out[kMaxPath + 8];
-    std::fill(std::begin(out), std::end(out), u'#');
-    EXPECT_EQ(JoinInstallerPath(c.folder, kSupportAgentSetupSuffix, out, kMaxPath), c.fits);
-    EXPECT_EQ(std::u16string(out), c.fits ? c.folder + std::u16string(kSupportAgentSetupSuffix) : u"");
-    for (std::size_t i = kMaxPath; i < kMaxPath + 8; ++i) ASSERT_EQ(out[i], u'#');
+    PathText out;
+    EXPECT_EQ(JoinInstallerPath(c.folder, kSupportAgentSetupSuffix, out), c.fits);
+    EXPECT_EQ(out.View(), c.fits ? c.folder + std::u16string(kSupportAgentSetupSuffix) : u"");
   }
 }
 
@@ -89,10 +82,11 @@ TEST(JoinInstallerPath, OnlyFromAnAbsoluteFolder) {
   for (const Case& c : cases) {
     SCOPED_TRACE(Utf8(c.folder));
     EXPECT_EQ(IsAbsoluteFolder(c.folder), c.absolute);
-    char16_t out[kMaxPath] = u"stale";
-    EXPECT_EQ(JoinInstallerPath(c.folder, kHomeSetupSuffix, out, kMaxPath), c.absolute);
+    PathText out;
+    ASSERT_TRUE(out.Append(u"stale"));
+    EXPECT_EQ(JoinInstallerPath(c.folder, kHomeSetupSuffix, out), c.absolute);
     if (!c.absolute) {
-      EXPECT_EQ(out[0], u'\0');
+      EXPECT_TRUE(out.Empty());
     }
   }
 }
@@ -123,9 +117,10 @@ TEST(CurrentLaunchFolder, GivesEachInstallerItsPathOnTheCd) {
     SCOPED_TRACE(Utf8(c.moduleFileName).substr(0, 40));
     FakeProcess os;
     os.moduleFileName = c.moduleFileName;
-    char16_t folder[kMaxPath] = u"stale";
-    EXPECT_EQ(CurrentLaunchFolder(os, folder, kMaxPath), c.started != nullptr);
-    StartInstaller(LaunchContext{os, folder}, c.suffix);
+    PathText folder;
+    ASSERT_TRUE(folder.Append(u"stale"));
+    EXPECT_EQ(CurrentLaunchFolder(os, folder), c.started != nullptr);
+    StartInstaller(LaunchContext{os, folder.CStr()}, c.suffix);
     ASSERT_EQ(os.creates.size(), c.started ? 1u : 0u);
     if (c.started) {
       EXPECT_EQ(os.creates[0].applicationName, std::optional<std::u16string>(c.started));
@@ -143,9 +138,10 @@ TEST(CurrentLaunchFolder, FailsEmptyWhenTheModuleNameIsCutOrMissing) {
   for (const Case& c : cases) {
     FakeProcess os;
     os.moduleFileName = c.moduleFileName;
-    char16_t folder[kMaxPath] = u"stale";
-    EXPECT_EQ(CurrentLaunchFolder(os, folder, kMaxPath), c.found) << c.moduleFileName.size();
-    EXPECT_EQ(std::u16string(folder), c.found ? u"D:\\" : u"");
+    PathText folder;
+    ASSERT_TRUE(folder.Append(u"stale"));
+    EXPECT_EQ(CurrentLaunchFolder(os, folder), c.found) << c.moduleFileName.size();
+    EXPECT_EQ(folder.View(), c.found ? u"D:\\" : u"");
   }
 }
 

@@ -354,9 +354,9 @@ TEST_F(ProcessAdapter, QueriesAnswerAsTheFakeDoes) {
   EXPECT_EQ(moduleLength, std::u16string(buffer).size());
   EXPECT_EQ(os_.GetModuleFileNameW(buffer, 4), 4u) << "too small: the size given";
 
-  char16_t folder[kMaxPath];
-  ASSERT_TRUE(CurrentLaunchFolder(os_, folder, kMaxPath));
-  EXPECT_EQ(std::u16string(folder), std::u16string(U(ExeFolder())));
+  PathText folder;
+  ASSERT_TRUE(CurrentLaunchFolder(os_, folder));
+  EXPECT_EQ(folder.View(), std::u16string(U(ExeFolder())));
 }
 
 // A launch folder at a drive root, as on the CD: "C:\" + "\Setup.exe". (Wine's
@@ -366,12 +366,12 @@ TEST_F(ProcessAdapter, StartsTheInstallerAtTheRootOfADrive) {
   if (!CopyFileW((ExeFolder() + L"\\stub_installer.exe").c_str(), atRoot.c_str(), TRUE)) {
     GTEST_SKIP() << "C:\\Setup.exe exists already and is not ours";
   }
-  char16_t folder[kMaxPath];
-  char16_t path[kMaxPath];
-  ASSERT_TRUE(LaunchFolderFromModuleFileName(u"C:\\kavrio.exe", folder, kMaxPath));
-  ASSERT_TRUE(JoinInstallerPath(folder, kHomeSetupSuffix, path, kMaxPath));
-  ASSERT_EQ(std::u16string(path), u"C:\\\\Setup.exe");
-  const std::int32_t result = RunProgram(os_, path, 0);
+  PathText folder;
+  PathText path;
+  ASSERT_TRUE(LaunchFolderFromModuleFileName(u"C:\\kavrio.exe", folder));
+  ASSERT_TRUE(JoinInstallerPath(folder.CStr(), kHomeSetupSuffix, path));
+  ASSERT_EQ(path.View(), u"C:\\\\Setup.exe");
+  const std::int32_t result = RunProgram(os_, path.CStr(), 0);
   DeleteFileW(atRoot.c_str());
   EXPECT_EQ(result, 0);
   const std::vector<Record> records = Records();

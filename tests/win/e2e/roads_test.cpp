@@ -1,6 +1,7 @@
 // The launcher's roads, driven through its real windows.
 #include <gtest/gtest.h>
 
+#include "error_report.h"
 #include "road.h"
 
 namespace e2e {
@@ -240,21 +241,7 @@ TEST_F(Road, EnterAtOnceOnTheBusinessWindowStartsTheAgent) {
 TEST_F(Road, NumberOutOfByteRangeIsReportedAndNothingElseShows) {
   SetBrowserVersion({VersionKind::Binary, L"", 256});
   StartLauncher(launcher);
-  HWND report = WaitForWindow(launcher.process.dwProcessId, L"Kavrio", L"#32770");
-  ASSERT_NE(report, nullptr);
-  SaveScreenshot(report, L"error-report");
-  bool numberShown = false, descriptionShown = false;
-  for (const Control& control : Controls(report)) {
-    numberShown |= control.text.find(L"11002") != std::wstring::npos;
-    descriptionShown |= control.text.find(L"GetValue") != std::wstring::npos;
-  }
-  EXPECT_TRUE(numberShown);
-  EXPECT_TRUE(descriptionShown);
-  EXPECT_EQ(VisibleWindows(launcher.process.dwProcessId).size(), 1u);
-  BringToFront(report);
-  PressKey(VK_RETURN);
-  EXPECT_TRUE(launcher.WaitForExit());
-  ExpectNothingStarted();
+  ExpectReportThenEnd(launcher, L"11002: GetValue", L"error-report");
 }
 
 TEST_F(Road, At144DpiTheMenuScalesAsAWhole) {
