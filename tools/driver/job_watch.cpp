@@ -74,9 +74,17 @@ void ReadParameters(HANDLE process, WatchedProcess& watched) {
                      !watched.workingFolder.empty();
       if (watched.read) return;
     }
-    if (WaitForSingleObject(process, 2) == WAIT_OBJECT_0) break;
+    // Not WaitForSingleObject: Wine signals a process whose first thread has not started
+    // yet as if it had ended.
+    DWORD exitCode = STILL_ACTIVE;
+    if (GetExitCodeProcess(process, &exitCode) && exitCode != STILL_ACTIVE) {
+      watched.unread = L"it ended before its parameters could be read";
+      break;
+    }
+    Sleep(2);
   }
-  // Ended first: at least the program file, which the process object keeps.
+  if (watched.unread.empty()) watched.unread = L"its parameters were not there within 20 s";
+  // At least the program file, which the process object keeps.
   watched.program.clear();
   watched.commandLine.clear();
   watched.workingFolder.clear();
@@ -152,7 +160,11 @@ void JobWatch::OnNewProcess(DWORD id) {
   LeaveCriticalSection(&lock_);
   HANDLE process =
       OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, id);
-  if (process) ReadParameters(process, watched);
+  if (process) {
+    ReadParameters(process, watched);
+  } else {
+    watched.unread = L"OpenProcess failed with error " + std::to_wstring(GetLastError());
+  }
   EnterCriticalSection(&lock_);
   for (WatchedProcess& entry : processes_) {
     if (entry.id != id || entry.settled) continue;
@@ -161,6 +173,7 @@ void JobWatch::OnNewProcess(DWORD id) {
     entry.commandLine = watched.commandLine;
     entry.workingFolder = watched.workingFolder;
     entry.read = watched.read;
+    entry.unread = watched.unread;
     entry.settled = true;
   }
   if (process) handles_.push_back(process);

@@ -19,6 +19,7 @@ struct WatchedProcess {
   std::wstring workingFolder;
   bool read = false;
   bool settled = false;  // the reading is over, whether it succeeded or not
+  std::wstring unread;   // why it could not be read
   bool ended = false;
   DWORD exitCode = STILL_ACTIVE;
   DWORD startedAt = 0;  // GetTickCount() when the job named it

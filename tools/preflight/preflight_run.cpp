@@ -263,6 +263,9 @@ class Run {
     } else if (!expected.empty() && !result_.started) {
       problems.push_back(L"nothing started: " + expected + L" was expected");
     } else if (result_.started) {
+      if (!started.read) {
+        problems.push_back(L"what started could not be read from it: " + started.unread);
+      }
       if (started.program != expected) {
         problems.push_back(L"started " + started.program + L", not " + expected);
       }
