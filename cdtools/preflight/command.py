@@ -102,17 +102,51 @@ def screenshots_of(result, folder):
     return [to_png(os.path.join(folder, n)) for n in names if os.path.isfile(os.path.join(folder, n))]
 
 
-def try_cell(env, cell, index, staging, tree):
+def try_cell(env, verdicts, cell, index, staging, tree):
     name = "%02d-%s-%ddpi-%s" % (index, cell.windows, cell.dpi, cell.road)
     folder = os.path.join(staging, "runs", name)
-    os.makedirs(folder)
+    os.mkdir(folder)
     env.restore()
     before = image.fingerprint(tree)
     result, failure = env.run_cell(cell, folder)
     cd_changes = image.changes(before, image.fingerprint(tree))
     shots = [os.path.relpath(p, staging) for p in screenshots_of(result, folder)]
-    run = report.run_entry(cell, name, result, env.verdicts, shots, cd_changes, failure)
+    run = report.run_entry(cell, name, result, verdicts, shots, cd_changes, failure)
     return run, bool(cd_changes)
+
+
+def try_image(path, cells, staging, quick):
+    """Runs every cell on the image and writes report.json and index.html into staging;
+    the report."""
+    started = time.monotonic()
+    facts = image.facts(path)
+    tree = os.path.join(STATE, "cd-image")
+    image.read_out(path, tree)
+    runs, verdicts = [], report.installer_verdicts(tree)
+    with wine.Env(STATE, RUNNER, tree) as env:
+        say("Trying %s (%d runs) on %s" % (facts["name"], len(cells), env.version))
+        for index, cell in enumerate(cells, 1):
+            began = time.monotonic()
+            run, changed = try_cell(env, verdicts, cell, index, staging, tree)
+            if changed:  # the next run gets the CD as it is pressed
+                image.read_out(path, tree)
+            runs.append(run)
+            say("%3d/%d  %s: %s (%.1f s)" % (index, len(cells), matrix.label(cell),
+                                             "passed" if run["passed"] else "FAILED",
+                                             time.monotonic() - began))
+    whole = {
+        "image": facts,
+        "ran_at": datetime.datetime.now().astimezone().isoformat(timespec="seconds"),
+        "wine": env.version, "machine": machine(), "matrix": "quick" if quick else "full",
+        "seconds": round(time.monotonic() - started, 1),
+        "passed": all(r["passed"] for r in runs),
+        "installers": report.installers_table(verdicts), "runs": runs,
+    }
+    with open(os.path.join(staging, "report.json"), "w", encoding="utf-8") as f:
+        json.dump(whole, f, indent=1, ensure_ascii=False)
+    with open(os.path.join(staging, "index.html"), "w", encoding="utf-8") as f:
+        f.write(page.render(whole))
+    return whole
 
 
 def main(argv):
@@ -125,53 +159,28 @@ def main(argv):
     except image.Refused as refusal:
         print("preflight: refused, nothing was written: %s" % refusal, file=sys.stderr)
         return 2
-    started = time.monotonic()
+    # Written beside DIR, which it replaces only once whole.
     staging = out + ".partial"
     try:
-        if subprocess.run([os.path.join(ROOT, "scripts", "setup")], stdout=subprocess.DEVNULL).returncode:
+        if subprocess.run([os.path.join(ROOT, "scripts", "setup")],
+                          stdout=subprocess.DEVNULL).returncode:
             raise Failed("scripts/setup failed")
         build_runner()
-        facts = image.facts(args.cd)
-        tree = os.path.join(STATE, "cd-image")
-        image.read_out(args.cd, tree)
         shutil.rmtree(staging, ignore_errors=True)
-        os.makedirs(staging)
-        with wine.Env(STATE, RUNNER, tree) as env:
-            env.verdicts = report.installer_verdicts(tree)
-            say("Trying %s (%d runs) on %s" % (facts["name"], len(cells), env.version))
-            runs = []
-            for index, cell in enumerate(cells, 1):
-                began = time.monotonic()
-                run, changed = try_cell(env, cell, index, staging, tree)
-                if changed:
-                    image.read_out(args.cd, tree)
-                runs.append(run)
-                say("%3d/%d  %s: %s (%.1f s)" % (index, len(cells), matrix.label(cell),
-                                                 "passed" if run["passed"] else "FAILED",
-                                                 time.monotonic() - began))
-            wine_version = env.version
-        whole = {
-            "image": facts, "ran_at": datetime.datetime.now().astimezone().isoformat(timespec="seconds"),
-            "wine": wine_version, "machine": machine(), "matrix": "quick" if args.quick else "full",
-            "seconds": round(time.monotonic() - started, 1),
-            "passed": all(r["passed"] for r in runs),
-            "installers": report.installers_table(env.verdicts), "runs": runs,
-        }
-        with open(os.path.join(staging, "report.json"), "w", encoding="utf-8") as f:
-            json.dump(whole, f, indent=1, ensure_ascii=False)
-        with open(os.path.join(staging, "index.html"), "w", encoding="utf-8") as f:
-            f.write(page.render(whole))
+        os.makedirs(os.path.join(staging, "runs"))
+        whole = try_image(args.cd, cells, staging, args.quick)
         shutil.rmtree(out, ignore_errors=True)
         os.rename(staging, out)
     except (Failed, wine.Failed, subprocess.CalledProcessError, OSError) as error:
+        shutil.rmtree(staging, ignore_errors=True)
         print("preflight: %s" % error, file=sys.stderr)
         return 1
     say("Page: %s" % os.path.join(out, "index.html"))
-    failed = report.verdict_lines(runs)
+    failed = report.verdict_lines(whole["runs"])
     if failed:
-        say("%d of %d runs failed:" % (len(failed), len(runs)))
+        say("%d of %d runs failed:" % (len(failed), len(whole["runs"])))
         for line in failed:
             say("  " + line)
         return 1
-    say("All %d runs passed (%.0f s)." % (len(runs), time.monotonic() - started))
+    say("All %d runs passed (%.0f s)." % (len(whole["runs"]), whole["seconds"]))
     return 0

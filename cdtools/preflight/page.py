@@ -3,7 +3,7 @@
 installers' table, the start-up times as an inline SVG chart, and where and when it ran."""
 import html
 
-from cdtools.preflight import matrix
+from cdtools.preflight import matrix, report
 
 STYLE = """
 body { font: 14px/1.4 sans-serif; margin: 24px; color: #1b1b1b; }
@@ -26,19 +26,19 @@ def e(text):
     return html.escape("" if text is None else str(text))
 
 
-def render(report):
-    runs = report["runs"]
+def render(whole):
+    runs = whole["runs"]
     failed = [r for r in runs if not r["passed"]]
     parts = ["<!DOCTYPE html>", '<html lang="en"><head><meta charset="utf-8">',
-             "<title>Preflight of %s</title>" % e(report["image"]["name"]),
+             "<title>Preflight of %s</title>" % e(whole["image"]["name"]),
              "<style>%s</style></head><body>" % STYLE,
-             "<h1>Preflight of %s</h1>" % e(report["image"]["name"])]
+             "<h1>Preflight of %s</h1>" % e(whole["image"]["name"])]
     parts.append(_verdict(runs, failed))
-    parts.append(_facts(report))
+    parts.append(_facts(whole))
     parts.append("<h2>Windows by DPI</h2>")
     parts.append(_grid(runs))
     parts.append("<h2>Installers</h2>")
-    parts.append(_installers(report["installers"]))
+    parts.append(_installers(whole["installers"]))
     parts.append("<h2>Start-up: from the launcher's start to its first window</h2>")
     parts.append(_chart(runs))
     parts.append(_limits())
@@ -58,26 +58,21 @@ def _verdict(runs, failed):
     for index, run in enumerate(runs, 1):
         if not run["passed"]:
             items.append('<li><a href="#%s">%s</a><ul class="problems">%s</ul></li>' % (
-                _anchor(index), e(_title(run)),
+                _anchor(index), e(report.describe(run)),
                 "".join("<li>%s</li>" % e(p) for p in run["problems"])))
     return ('<p class="verdict failed">%d of %d runs failed.</p><ol>%s</ol>' % (
         len(failed), len(runs), "".join(items)))
 
 
-def _title(run):
-    cell = matrix.Cell(run["windows"], run["dpi"], run["browser"], run["colours"], run["road"])
-    return matrix.label(cell)
-
-
-def _facts(report):
-    image, machine = report["image"], report["machine"]
+def _facts(whole):
+    image, machine = whole["image"], whole["machine"]
     rows = [  # (heading, HTML)
         ("Image", e("%s, %s bytes" % (image["path"], format(image["size"], ",")))),
         ("SHA-256", "<code>%s</code>" % e(image["sha256"])),
-        ("Wine", e("%s, 32-bit programs %s" % (report["wine"], machine["i386"]))),
+        ("Wine", e("%s, 32-bit programs %s" % (whole["wine"], machine["i386"]))),
         ("Machine", e(machine["description"])),
         ("Ran", e("%s, %s matrix of %d runs, %.0f s" % (
-            report["ran_at"], report["matrix"], len(report["runs"]), report["seconds"]))),
+            whole["ran_at"], whole["matrix"], len(whole["runs"]), whole["seconds"]))),
     ]
     body = "".join("<tr><th>%s</th><td>%s</td></tr>" % row for row in rows)
     return "<h2>What was tried</h2><table>%s</table>" % body

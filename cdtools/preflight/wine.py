@@ -18,7 +18,6 @@ class Env:
     def __init__(self, state, runner, tree):
         self.state, self.runner, self.tree = state, runner, tree
         self.version = ""
-        self.verdicts = {}
 
     def _wine_env(self, *args, timeout=600, env=None):
         result = subprocess.run([WINE_ENV, args[0], self.state] + list(args[1:]),

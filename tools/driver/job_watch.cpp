@@ -165,16 +165,11 @@ void JobWatch::OnNewProcess(DWORD id) {
   } else {
     watched.unread = L"OpenProcess failed with error " + std::to_wstring(GetLastError());
   }
+  watched.settled = true;
   EnterCriticalSection(&lock_);
+  // Its exit, if any, is handled on this thread after this: the entry is still as pushed.
   for (WatchedProcess& entry : processes_) {
-    if (entry.id != id || entry.settled) continue;
-    entry.parentId = watched.parentId;
-    entry.program = watched.program;
-    entry.commandLine = watched.commandLine;
-    entry.workingFolder = watched.workingFolder;
-    entry.read = watched.read;
-    entry.unread = watched.unread;
-    entry.settled = true;
+    if (entry.id == id && !entry.settled) entry = watched;
   }
   if (process) handles_.push_back(process);
   LeaveCriticalSection(&lock_);

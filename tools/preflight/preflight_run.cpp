@@ -30,8 +30,6 @@ constexpr DWORD kStartWait = 10000;
 // How long a road that starts nothing is watched for a late start.
 constexpr DWORD kNothingStartsWait = 1500;
 
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-
 bool IsCrashHandler(const e2e::WatchedProcess& process) {
   const std::wstring& path = process.program;
   const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
@@ -88,7 +86,8 @@ class Run {
       if (!launcher_.Running()) return nullptr;
       Sleep(10);
     }
-    result_.problems.push_back(L"no window opened within 30 s");
+    result_.problems.push_back(L"no window opened within " +
+                               std::to_wstring(kFirstWindowWait / 1000) + L" s");
     return nullptr;
   }
 
@@ -96,7 +95,7 @@ class Run {
     Screen screen;
     FormScreen(first, screen);
     const Screen expected = StartsAtTheMenu(cell_.road) ? Screen::Menu : Screen::Prompt;
-    if (!See(first, screen)) return;
+    See(first, screen);
     if (screen != expected) {
       result_.problems.push_back(std::wstring(L"the ") + NameOf(screen) + L" opened where the " +
                                  NameOf(expected) + L" was expected");
@@ -117,7 +116,7 @@ class Run {
           result_.problems.push_back(L"the business window did not open");
           return;
         }
-        if (!See(business, Screen::Business)) return;
+        See(business, Screen::Business);
         Press(business, cell_.road == Road::MenuBusinessNext ? L"&Avançar" : L"&Sair");
         break;
       }
@@ -132,7 +131,7 @@ class Run {
           result_.problems.push_back(L"the restart warning did not open");
           return;
         }
-        if (!See(warning, Screen::RestartWarning)) return;
+        See(warning, Screen::RestartWarning);
         e2e::BringToFront(warning);
         e2e::PressKey(VK_RETURN);
         break;
@@ -143,13 +142,12 @@ class Run {
     }
   }
 
-  // Reads a window as it opens; false when it cannot go on (a button of the road is missing).
-  bool See(HWND window, Screen screen) {
+  // Reads a window as it opens.
+  void See(HWND window, Screen screen) {
     e2e::BringToFront(window);
     result_.windows.push_back(Look(window, screen));
     const std::vector<std::wstring>& problems = result_.windows.back().problems;
     result_.problems.insert(result_.problems.end(), problems.begin(), problems.end());
-    return true;
   }
 
   void Press(HWND window, const wchar_t* button) {

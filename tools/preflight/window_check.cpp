@@ -47,8 +47,6 @@ const Promise& PromiseOf(Screen screen) {
   return Promises().front();
 }
 
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-
 // A frame: a control that holds others.
 bool IsFrame(const e2e::Control& control, const std::vector<e2e::Control>& controls) {
   return std::any_of(controls.begin(), controls.end(),
@@ -70,6 +68,8 @@ std::wstring Describe(const e2e::Control& control) {
 }  // namespace
 
 const wchar_t* NameOf(Screen screen) { return PromiseOf(screen).name; }
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 bool FormScreen(HWND window, Screen& screen) {
   if (e2e::ClassOf(window) != L"KavrioForm") return false;
