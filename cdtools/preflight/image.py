@@ -55,14 +55,16 @@ def read_out(path, tree):
 
 
 def fingerprint(tree):
-    """Every file and folder of the tree with its size and time: a run that changes them
-    changed the CD."""
+    """Every folder of the tree, and every file with its size and time: a run that changes
+    them changed the CD."""
     seen = {}
     for folder, folders, files in os.walk(tree):
-        for name in folders + files:
-            full = os.path.join(folder, name)
-            status = os.lstat(full)
-            seen[os.path.relpath(full, tree)] = (status.st_size, status.st_mtime_ns)
+        for name in folders:  # a folder's own time changes with what is added to it
+            seen[os.path.relpath(os.path.join(folder, name), tree)] = "folder"
+        for name in files:
+            status = os.lstat(os.path.join(folder, name))
+            seen[os.path.relpath(os.path.join(folder, name), tree)] = (status.st_size,
+                                                                      status.st_mtime_ns)
     return seen
 
 

@@ -9,7 +9,7 @@ import tempfile
 import unittest
 
 from cdtools import installer_check
-from cdtools.preflight import command, matrix, page, report
+from cdtools.preflight import command, image, matrix, page, report
 
 NT = [p for p in installer_check.PLATFORMS if p[0].family == "NT"]
 
@@ -116,6 +116,27 @@ class RefusalTest(unittest.TestCase):
                 self.assertEqual(status, 2)
                 self.assertIn(says, error.getvalue())
                 self.assertFalse(os.path.lexists(out))
+
+
+class CdChangesTest(unittest.TestCase):
+    """A run that writes to the CD fails: on a real disc the write would have failed."""
+
+    def test_each_change_of_the_tree_is_named(self):
+        with tempfile.TemporaryDirectory() as tree:
+            os.makedirs(os.path.join(tree, "Agente Plimox"))
+            for name in ("Setup.exe", "Agente Plimox/a.exe", "autorun.inf"):
+                with open(os.path.join(tree, name), "w") as f:
+                    f.write("x")
+            before = image.fingerprint(tree)
+            self.assertEqual(image.changes(before, image.fingerprint(tree)), [])
+            with open(os.path.join(tree, "Setup.exe"), "a") as f:
+                f.write("y")
+            os.remove(os.path.join(tree, "autorun.inf"))
+            with open(os.path.join(tree, "Agente Plimox", "log.txt"), "w") as f:
+                f.write("z")
+            self.assertEqual(image.changes(before, image.fingerprint(tree)), [
+                "Agente Plimox\\log.txt was added", "autorun.inf was removed",
+                "Setup.exe was changed"])
 
 
 def a_run(mode, dpi, road, problems=()):

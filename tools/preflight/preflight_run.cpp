@@ -16,8 +16,8 @@
 
 #include "cell.h"
 #include "driver.h"
-#include "json_out.h"
 #include "launcher_windows.h"
+#include "run_result.h"
 #include "window_check.h"
 
 namespace preflight {
@@ -36,18 +36,6 @@ bool IsCrashHandler(const e2e::WatchedProcess& process) {
   return CompareStringOrdinal(name.c_str(), -1, L"winedbg.exe", -1, TRUE) == CSTR_EQUAL;
 }
 
-struct RunResult {
-  long long firstWindowMs = -1;
-  std::vector<SeenWindow> windows;
-  bool launcherEnded = false;
-  DWORD launcherExitCode = STILL_ACTIVE;
-  bool started = false;
-  e2e::WatchedProcess installer;
-  std::wstring installerWindowTitle;
-  std::wstring installerScreenshot;
-  std::vector<std::wstring> otherDialogs;
-  std::vector<std::wstring> problems;
-};
 
 class Run {
  public:
@@ -102,7 +90,7 @@ class Run {
       e2e::CloseBox(first);
       return;
     }
-    driven_ = true;
+    result_.driven = true;
     switch (cell_.road) {
       case Road::MenuHome:
         Press(first, L"Kavrio");
@@ -175,7 +163,7 @@ class Run {
       WatchInstaller();
     }
     CollectOtherDialogs();
-    Judge(expected);
+    Judge(cell_, result_);
     launcher_.started.EndAll();
   }
 
@@ -193,7 +181,9 @@ class Run {
 
   bool IsInstallerProcess(DWORD id) {
     for (const e2e::WatchedProcess& process : launcher_.started.Processes()) {
-      if (process.id == id) return process.id != launcher_.process.dwProcessId && !IsCrashHandler(process);
+      if (process.id == id) {
+        return process.id != launcher_.process.dwProcessId && !IsCrashHandler(process);
+      }
     }
     return false;
   }
@@ -251,116 +241,12 @@ class Run {
     }
   }
 
-  void Judge(const std::wstring& expected) {
-    std::vector<std::wstring>& problems = result_.problems;
-    const e2e::WatchedProcess& started = result_.installer;
-    if (!driven_ && !result_.started) {
-      // The road could not be driven: what it would have started is not its fault.
-    } else if (expected.empty() && result_.started) {
-      problems.push_back(L"started " + started.program + L" on a road that starts nothing");
-    } else if (!expected.empty() && !result_.started) {
-      problems.push_back(L"nothing started: " + expected + L" was expected");
-    } else if (result_.started) {
-      if (!started.read) {
-        problems.push_back(L"what started could not be read from it: " + started.unread);
-      }
-      if (started.program != expected) {
-        problems.push_back(L"started " + started.program + L", not " + expected);
-      }
-      if (started.read && started.commandLine != Quoted(expected)) {
-        problems.push_back(L"its command line is " + started.commandLine + L", not " +
-                           Quoted(expected));
-      }
-      if (started.read && started.workingFolder != L"C:\\") {
-        problems.push_back(L"its working folder is " + Quoted(started.workingFolder) +
-                           L", not \"C:\\\"");
-      }
-      if (result_.installerScreenshot.empty()) {
-        problems.push_back(started.ended ? L"the installer ended (exit code " +
-                                               std::to_wstring(static_cast<long>(started.exitCode)) +
-                                               L") without showing a window"
-                                         : L"the installer showed no window within " +
-                                               std::to_wstring(cell_.installerWaitMs / 1000) + L" s");
-      }
-    }
-    if (!result_.launcherEnded) problems.push_back(L"the launcher did not end");
-    if (result_.launcherEnded && result_.launcherExitCode >= 0xC0000000) {
-      wchar_t code[16];
-      wsprintfW(code, L"0x%08lX", result_.launcherExitCode);
-      problems.push_back(std::wstring(L"the launcher crashed (exception ") + code + L")");
-    }
-    for (const std::wstring& dialog : result_.otherDialogs) {
-      problems.push_back(L"another window opened: " + dialog);
-    }
-  }
 
   Cell cell_;
   e2e::Launcher launcher_;
   std::vector<HWND> before_;
-  bool driven_ = false;  // the road's first window was the one it begins with
   RunResult result_;
 };
-
-void WriteRect(JsonOut& out, const RECT& rect) {
-  out.Begin('[').Number(rect.left).Number(rect.top).Number(rect.right).Number(rect.bottom).End(']');
-}
-
-void WriteTexts(JsonOut& out, const std::vector<std::wstring>& texts) {
-  out.Begin('[');
-  for (const std::wstring& text : texts) out.Text(text);
-  out.End(']');
-}
-
-std::string ToJson(const RunResult& result) {
-  JsonOut out;
-  out.Begin('{');
-  out.Key("first_window_ms");
-  result.firstWindowMs < 0 ? out.Null() : out.Number(result.firstWindowMs);
-  out.Key("windows").Begin('[');
-  for (const SeenWindow& seen : result.windows) {
-    out.Begin('{').Key("window").Text(NameOf(seen.screen)).Key("title").Text(seen.title);
-    out.Key("rect");
-    WriteRect(out, seen.rect);
-    out.Key("screen").Begin('[').Number(seen.screenSize.cx).Number(seen.screenSize.cy).End(']');
-    out.Key("focus").Text(seen.focus).Key("screenshot").Text(seen.screenshot);
-    out.Key("controls").Begin('[');
-    for (const SeenControl& row : seen.controls) {
-      out.Begin('{').Key("class").Text(row.control.className).Key("text").Text(row.control.text);
-      out.Key("rect");
-      WriteRect(out, row.control.rect);
-      out.Key("inside").Bool(row.inside).End('}');
-    }
-    out.End(']').Key("problems");
-    WriteTexts(out, seen.problems);
-    out.End('}');
-  }
-  out.End(']');
-  out.Key("started");
-  if (result.started) {
-    const e2e::WatchedProcess& installer = result.installer;
-    out.Begin('{').Key("program").Text(installer.program);
-    out.Key("command_line");
-    installer.read ? out.Text(installer.commandLine) : out.Null();
-    out.Key("working_folder");
-    installer.read ? out.Text(installer.workingFolder) : out.Null();
-    out.Key("ended").Bool(installer.ended).Key("exit_code");
-    installer.ended ? out.Number(installer.exitCode) : out.Null();
-    out.Key("window_title");
-    result.installerScreenshot.empty() ? out.Null() : out.Text(result.installerWindowTitle);
-    out.Key("screenshot");
-    result.installerScreenshot.empty() ? out.Null() : out.Text(result.installerScreenshot);
-    out.End('}');
-  } else {
-    out.Null();
-  }
-  out.Key("launcher_ended").Bool(result.launcherEnded);
-  out.Key("other_dialogs");
-  WriteTexts(out, result.otherDialogs);
-  out.Key("problems");
-  WriteTexts(out, result.problems);
-  out.End('}');
-  return out.Result();
-}
 
 bool WriteFileText(const std::wstring& path, const std::string& text) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
