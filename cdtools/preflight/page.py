@@ -187,4 +187,5 @@ def _limits():
             'Wine 8 has no Windows 11 mode, so Windows 11 is not among the runs. Where an '
             'installer\'s header says that a Windows will not start it, the run fails even when '
             'Wine started it. AutoRun, User Account Control, SmartScreen and signatures are not '
-            'tried here.</p>')
+            'tried here, and the high-contrast runs set the system colours only: Wine has no '
+            'high-contrast mode, and its themed buttons keep their light faces.</p>')
