@@ -106,8 +106,9 @@ JobWatch::JobWatch() {
 
 JobWatch::~JobWatch() {
   if (thread_) {
+    // The thread may be reading a new process's parameters, for kParametersWait at most.
     PostQueuedCompletionStatus(port_, 0, kStopKey, nullptr);
-    WaitForSingleObject(thread_, 5000);
+    WaitForSingleObject(thread_, INFINITE);
     CloseHandle(thread_);
   }
   for (HANDLE handle : handles_) CloseHandle(handle);

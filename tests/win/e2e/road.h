@@ -1,6 +1,6 @@
-// What the end-to-end roads share: the texts as the user reads them, how each control of the
-// layout oracle is found in a live window, and the fixture that lays out the CD, starts the
-// launcher and finds its windows.
+// What the end-to-end roads share: the checks of what started, and the fixture that lays out
+// the CD, starts the launcher and finds its windows (the windows' texts and how each control
+// is found: the driver's launcher_windows.h).
 #pragma once
 
 #include <gtest/gtest.h>
