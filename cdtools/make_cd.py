@@ -44,6 +44,7 @@ from cdtools.layout import (AUTORUN, INSTALLERS, LAUNCHER, Findings, check_insta
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BIN = os.path.join(ROOT, "build", "win32", "bin")
+IMAGE = os.path.join(ROOT, "build", "cd", "kavrio.iso")  # the default --out
 VOLUME = "KAVRIO"
 REQUIRED_TOOLS = ("cmake", "ninja", "i686-w64-mingw32-g++", "xorriso")
 
@@ -330,7 +331,7 @@ def main(argv):
     parser.add_argument("--strict", action="store_true",
                         help="refuse an installer that starts on only part of Windows 98 to 11")
     parser.add_argument("--out", metavar="FILE",
-                        default=os.path.join(ROOT, "build", "cd", "kavrio.iso"))
+                        default=IMAGE)
     parser.add_argument("--sign", nargs=2, metavar=("CERT", "KEY"))
     parser.add_argument("--timestamp", metavar="URL")
     args = parser.parse_args(argv)

@@ -22,12 +22,11 @@ import subprocess
 import sys
 import time
 
+from cdtools.make_cd import IMAGE, ROOT
 from cdtools.preflight import image, matrix, page, report, wine
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 RUNNER = os.path.join(ROOT, "build", "win32", "bin", "preflight_run.exe")
 STATE = os.path.join(ROOT, "build", "preflight-wine")
-DEFAULT_IMAGE = os.path.join(ROOT, "build", "cd", "kavrio.iso")
 THUMBNAIL = "200x200"
 
 
@@ -41,7 +40,7 @@ def say(text=""):
 
 def parse(argv):
     parser = argparse.ArgumentParser(prog="scripts/preflight", description=__doc__.split("\n")[0])
-    parser.add_argument("--cd", default=DEFAULT_IMAGE,
+    parser.add_argument("--cd", default=IMAGE,
                         metavar="FILE", help="the CD image (default: build/cd/kavrio.iso)")
     parser.add_argument("--out", default=os.path.join(ROOT, "build", "preflight"), metavar="DIR",
                         help="where the page and the report go (default: build/preflight)")
@@ -80,7 +79,12 @@ def machine():
             model = next((l.split(":", 1)[1].strip() for l in f if l.startswith("model name")), "")
     except OSError:
         pass
-    emulated = os.path.exists("/proc/sys/fs/binfmt_misc/kavrio-i386")
+    # As bench/run tells: scripts/setup's handler of i386 programs, where it is on.
+    try:
+        with open("/proc/sys/fs/binfmt_misc/kavrio-i386") as f:
+            emulated = f.readline().strip() == "enabled"
+    except OSError:
+        emulated = False
     return {"description": "%s, %s, %d cores" % (platform.machine(), model or "unknown CPU",
                                                   os.cpu_count() or 0),
             "i386": "under qemu-i386" if emulated else "natively"}
@@ -155,7 +159,7 @@ def main(argv):
     out = os.path.abspath(args.out)
     try:
         check_out(out)
-        check_image(args.cd, DEFAULT_IMAGE)
+        check_image(args.cd, IMAGE)
     except image.Refused as refusal:
         print("preflight: refused, nothing was written: %s" % refusal, file=sys.stderr)
         return 2

@@ -5,9 +5,7 @@ import os
 import shutil
 
 from cdtools import joliet
-
-LAUNCHER = "kavrio.exe"
-AUTORUN = "autorun.inf"
+from cdtools.layout import AUTORUN, LAUNCHER
 
 
 class Refused(Exception):

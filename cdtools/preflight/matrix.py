@@ -9,6 +9,8 @@ high-contrast colour scheme.
 """
 import collections
 
+from cdtools import layout
+
 Windows = collections.namedtuple("Windows", "mode name release")
 WINDOWS = (  # Wine's modes, oldest first; `release` as the installer check names it
     Windows("win98", "Windows 98", "98"),
@@ -37,12 +39,8 @@ ROADS = collections.OrderedDict([
 ])
 STARTING_ROADS = ("menu-home", "menu-business-next", "prompt-yes")
 OTHER_ROADS = ("menu-business-exit", "prompt-no", "menu-close")
-# The installer that each road ends in, as the CD's layout names it.
-INSTALLER_OF = {
-    "menu-home": "Setup.exe",
-    "menu-business-next": "Agente Plimox/Instalador Assistente Kavrio.exe",
-    "prompt-yes": "Internet Explorer 5.5/ie5setup.exe",
-}
+# The installer that each road ends in, as the CD's layout names it (home, agent, browser).
+INSTALLER_OF = dict(zip(STARTING_ROADS, layout.INSTALLERS))
 
 Cell = collections.namedtuple("Cell", "windows dpi browser colours road")
 

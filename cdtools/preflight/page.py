@@ -92,7 +92,7 @@ def _run_card(index, run):
         lines.append("<br>started <code>%s</code>, command line <code>%s</code>, in <code>%s</code>"
                      % (e(started["program"]), e(started["command_line"]),
                         e(started["working_folder"])))
-    elif matrix.INSTALLER_OF.get(run["road"]) or run["started"] is None:
+    else:
         lines.append("<br>nothing started")
     if run["problems"]:
         lines.append('<ul class="problems">%s</ul>' % "".join(

@@ -20,13 +20,14 @@ def installer_verdicts(tree):
 def installers_table(verdicts):
     rows = []
     for installer, verdict in verdicts.items():
+        shown = installer.replace("/", "\\")
         rows.append({
-            "path": installer.replace("/", "\\"),
+            "path": shown,
             "present": verdict is not None,
             "kind": verdict.kind if verdict else None,
             "oldest_windows": verdict.oldest if verdict else None,
             "fault": verdict.fault if verdict else None,
-            "warning": verdict.warning(installer.replace("/", "\\")) if verdict else None,
+            "warning": verdict.warning(shown) if verdict else None,
         })
     return rows
 

@@ -8,10 +8,10 @@ import tempfile
 import unittest
 
 from cdtools import joliet
+from cdtools.make_cd import ROOT
 from cdtools.preflight import chromium, matrix
 from cdtools.preflight.test_preflight import xorriso_image
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WORK = os.path.join(ROOT, "build", "preflight-test")
 PREFLIGHT = os.path.join(ROOT, "scripts", "preflight")
 AGENT = matrix.INSTALLER_OF["menu-business-next"]

@@ -5,7 +5,8 @@ import json
 import os
 import subprocess
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from cdtools.make_cd import ROOT
+
 WINE_ENV = os.path.join(ROOT, "tests", "win", "wine-env")
 RUN_TIMEOUT = 180  # seconds: a run that takes longer has hung
 

@@ -51,7 +51,7 @@ bool ReadRemoteText(HANDLE process, DWORD parameters, std::size_t field, std::ws
           text.find(L'\0') == std::wstring::npos);
 }
 
-// The parent, program, command line and working folder of a process, from its PEB. A
+// The program, command line and working folder of a process, from its PEB. A
 // process that the job names has been made, but its loader may not have set up its PEB and
 // parameters yet: they are asked for again until they are there, or the process has ended.
 void ReadParameters(HANDLE process, WatchedProcess& watched) {
@@ -66,7 +66,6 @@ void ReadParameters(HANDLE process, WatchedProcess& watched) {
         ReadRemote(process, reinterpret_cast<DWORD>(basic.PebBaseAddress) + kParametersInPeb,
                    &parameters, sizeof parameters) &&
         parameters != 0) {
-      watched.parentId = static_cast<DWORD>(basic.InheritedFromUniqueProcessId);
       watched.read = ReadRemoteText(process, parameters, kImagePathName, watched.program) &&
                      ReadRemoteText(process, parameters, kCommandLine, watched.commandLine) &&
                      ReadRemoteText(process, parameters, kCurrentDirectory, watched.workingFolder) &&
@@ -155,7 +154,6 @@ void JobWatch::OnNewProcess(DWORD id) {
   // Named at once, read after: a process's loader may take a while to set up its parameters.
   WatchedProcess watched;
   watched.id = id;
-  watched.startedAt = GetTickCount();
   EnterCriticalSection(&lock_);
   processes_.push_back(watched);
   LeaveCriticalSection(&lock_);
@@ -181,7 +179,6 @@ void JobWatch::OnExit(DWORD id) {
   for (std::size_t i = 0; i < processes_.size(); ++i) {
     if (processes_[i].id != id || processes_[i].ended) continue;
     processes_[i].ended = true;
-    processes_[i].endedAt = GetTickCount();
     for (HANDLE handle : handles_) {
       if (GetProcessId(handle) == id) GetExitCodeProcess(handle, &processes_[i].exitCode);
     }

@@ -12,7 +12,6 @@ namespace e2e {
 
 struct WatchedProcess {
   DWORD id = 0;
-  DWORD parentId = 0;
   // Read from the process's own parameters block; empty when it ended before they could be.
   std::wstring program;
   std::wstring commandLine;
@@ -22,8 +21,6 @@ struct WatchedProcess {
   std::wstring unread;   // why it could not be read
   bool ended = false;
   DWORD exitCode = STILL_ACTIVE;
-  DWORD startedAt = 0;  // GetTickCount() when the job named it
-  DWORD endedAt = 0;
 };
 
 class JobWatch {

@@ -90,8 +90,6 @@ bool ParseCell(int argc, wchar_t** argv, Cell& cell, std::wstring& error) {
         }
       }
       if (!haveRoad) error = L"unknown road " + value;
-    } else if (name == L"--installer-wait-ms") {
-      cell.installerWaitMs = std::wcstoul(value.c_str(), nullptr, 10);
     } else {
       error = L"unknown argument " + name;
     }

@@ -17,11 +17,10 @@ struct Cell {
   std::wstring browser;     // the Version text, with the key
   bool highContrast = false;
   Road road = Road::MenuHome;
-  DWORD installerWaitMs = 10000;
 };
 
 // Reads `--windows MODE --dpi N --browser TEXT|none --colours system|high-contrast
-// --road NAME [--installer-wait-ms N]`; false, with `error` set, when an argument is off.
+// --road NAME`; false, with `error` set, when an argument is off.
 bool ParseCell(int argc, wchar_t** argv, Cell& cell, std::wstring& error);
 
 // Sets up the prefix for the cell: the registry's browser version, the DPI, the Windows

@@ -2,7 +2,7 @@
 // to <folder>\result.json, beside the screenshots (the folder is KAVRIO_SCREENSHOTS):
 //
 //   preflight_run --windows MODE --dpi N --browser TEXT|none --colours system|high-contrast
-//                 --road NAME [--installer-wait-ms N]
+//                 --road NAME
 //
 // It sets up the cell, starts the launcher, drives the road through its windows with real
 // mouse and keyboard input, and reads every window on the way. What the launcher started is
@@ -167,10 +167,16 @@ class Run {
     launcher_.started.EndAll();
   }
 
-  // The first process that the launcher started, other than Wine's crash handler.
+  // A process of the installer's: one that the launcher started (or theirs), other than the
+  // launcher itself and Wine's crash handler.
+  bool IsInstaller(const e2e::WatchedProcess& process) const {
+    return process.id != launcher_.process.dwProcessId && !IsCrashHandler(process);
+  }
+
+  // The first process of the installer's, as the job watch knows it now.
   bool FindInstaller() {
     for (const e2e::WatchedProcess& process : launcher_.started.Processes()) {
-      if (process.id != launcher_.process.dwProcessId && !IsCrashHandler(process)) {
+      if (IsInstaller(process)) {
         result_.started = true;
         result_.installer = process;
         return true;
@@ -181,9 +187,7 @@ class Run {
 
   bool IsInstallerProcess(DWORD id) {
     for (const e2e::WatchedProcess& process : launcher_.started.Processes()) {
-      if (process.id == id) {
-        return process.id != launcher_.process.dwProcessId && !IsCrashHandler(process);
-      }
+      if (process.id == id) return IsInstaller(process);
     }
     return false;
   }
@@ -201,7 +205,7 @@ class Run {
   void WatchInstaller() {
     const DWORD start = GetTickCount();
     HWND window = nullptr;
-    while (!(window = InstallerWindow()) && GetTickCount() - start < cell_.installerWaitMs) {
+    while (!(window = InstallerWindow()) && GetTickCount() - start < kInstallerWindowWait) {
       if (AllInstallerProcessesEnded()) break;
       Sleep(50);
     }
@@ -216,7 +220,7 @@ class Run {
 
   bool AllInstallerProcessesEnded() {
     for (const e2e::WatchedProcess& process : launcher_.started.Processes()) {
-      if (process.id != launcher_.process.dwProcessId && !process.ended) return false;
+      if (IsInstaller(process) && !process.ended) return false;
     }
     return true;
   }

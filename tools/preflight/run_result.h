@@ -12,6 +12,9 @@
 
 namespace preflight {
 
+// How long the installer has to show its first window.
+constexpr DWORD kInstallerWindowWait = 10000;
+
 struct RunResult {
   long long firstWindowMs = -1;  // -1: no window opened
   std::vector<SeenWindow> windows;

@@ -32,7 +32,7 @@ void Judge(const Cell& cell, RunResult& result) {
                                              std::to_wstring(static_cast<long>(started.exitCode)) +
                                              L") without showing a window"
                                        : L"the installer showed no window within " +
-                                             std::to_wstring(cell.installerWaitMs / 1000) + L" s");
+                                             std::to_wstring(kInstallerWindowWait / 1000) + L" s");
     }
   }
   if (!result.launcherEnded) problems.push_back(L"the launcher did not end");

@@ -16,17 +16,14 @@ struct Promise {
   const wchar_t* focus;              // the control that has the focus as it opens
 };
 
-std::vector<std::wstring> TextsOf(const e2e::Lookup* rows, std::size_t count) {
-  std::vector<std::wstring> texts;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (rows[i].find == e2e::Find::Text) texts.push_back(rows[i].key);
-  }
-  return texts;
-}
-
+// The texts of a window's controls, as its lookups find them.
 template <std::size_t N>
 std::vector<std::wstring> TextsOf(const e2e::Lookup (&rows)[N]) {
-  return TextsOf(rows, N);
+  std::vector<std::wstring> texts;
+  for (const e2e::Lookup& row : rows) {
+    if (row.find == e2e::Find::Text) texts.push_back(row.key);
+  }
+  return texts;
 }
 
 const std::vector<Promise>& Promises() {
