@@ -108,6 +108,38 @@ class BackportsSourceTest(unittest.TestCase):
                          (0, "# bookworm-backports, from the source of bookworm in "
                              "%s/sources.list.d/debian.sources" % apt))
 
+    def test_without_security_keeps_every_other_source(self):
+        rows = [  # (what, {file: text}, release.list, release.sources)
+            ("one-line, the security line and a comment left out",
+             {"sources.list": "deb http://p.example.net/debian bookworm main # ours\n"
+                              "deb http://p.example.net/debian-security bookworm-security main\n"
+                              "deb-src http://p.example.net/debian bookworm main\n"},
+             "deb http://p.example.net/debian bookworm main\n", ""),
+            ("deb822: a stanza of security alone goes, the others keep their other suites",
+             {"sources.list.d/debian.sources":
+              "Types: deb\nURIs: http://a.example.org/debian\nSuites: bookworm bookworm-updates"
+              "\nComponents: main\nSigned-By: %s\n\n"
+              "Types: deb\nURIs: http://a.example.org/debian-security\n"
+              "Suites: bookworm-security\nComponents: main\n\n"
+              "Enabled: no\nTypes: deb\nURIs: http://off.example.org/debian\nSuites: bookworm\n"
+              "Components: main\n" % KEY},
+             "", "Types: deb\nURIs: http://a.example.org/debian\nSuites: bookworm bookworm-updates"
+                 "\nComponents: main\nSigned-By: %s\n" % KEY),
+        ]
+        for what, files, one_line, deb822 in rows:
+            with self.subTest(what):
+                apt, out = self.make(files), tempfile.mkdtemp(prefix="apt-out-")
+                self.addCleanup(subprocess.run, ["rm", "-rf", out])
+                result = self.run_tool("--without-security", apt, out)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                for name, text in (("release.list", one_line), ("release.sources", deb822)):
+                    with open(os.path.join(out, name)) as f:
+                        self.assertEqual(f.read(), text)
+        only_security = self.make({"sources.list": "deb http://s.example.org/debian-security "
+                                                   "bookworm-security main\n"})
+        self.assertEqual(self.run_tool("--without-security", only_security, "/nonexistent/x")
+                         .returncode, 3)
+
 
 if __name__ == "__main__":
     unittest.main()
