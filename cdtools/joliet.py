@@ -114,7 +114,8 @@ def windows_name(raw, is_dir, folder=""):
 
 def windows_key(name):
     """What Windows compares when it looks a name up: ";1" and trailing dots and spaces
-    dropped, each character upper-cased on its own (so "ß" stays "ß", as in Windows)."""
+    dropped, then upper-cased. A file system's upcase table maps one character to one, so a
+    character whose capital is two ("ß") stays as it is."""
     if name.endswith(";1"):
         name = name[:-2]
     return "".join(c.upper() if len(c.upper()) == 1 else c for c in name.rstrip(". "))
