@@ -41,8 +41,8 @@ class ReleaseResult:
         return "not known" if self.unknown else "will start"
 
     def add(self, delayed, text):
-        if delayed:
-            self.warnings.append("delay-loads %s: fails only when it calls it" % text)
+        if delayed:  # "needs X, which ..." becomes "delay-loads X, which ..."
+            self.warnings.append("delay-loads %s; only a call into it fails" % text[6:])
         elif text not in self.failures:
             self.failures.append(text)
 
@@ -95,19 +95,27 @@ class Checker:
         for dll, functions in grouped(tables.imports).items():
             late = delayed or all(i.delayed for i in functions)
             where = self.locate(dll, result.release)
+            if where.kind == ON_CD and not self.readable(where.detail, late, result):
+                continue
             wheres.setdefault((through or self.shown, dll), {})[result.release.name] = where
             suffix = ", through %s on the CD" % through if through else ""
             self.judge(dll, functions, where, late, suffix, result)
             if where.kind == ON_CD and dll.lower() not in seen and len(seen) < MOST_CD_DLLS:
                 seen.add(dll.lower())
-                try:
-                    inner = self.read(os.path.join(self.folder, where.detail))
-                except pe_imports.PeImportError as error:
-                    result.add(late, "%s on the CD, which cannot be read (%s)" % (dll, error))
-                    continue
+                inner = self.read(os.path.join(self.folder, where.detail))
                 if not any(m == where.detail for m, _ in modules):
                     modules.append((where.detail, inner.imports))
                 self.walk(inner, where.detail, late, result, wheres, modules, seen)
+
+    def readable(self, name, delayed, result):
+        """Whether the DLL of the CD can be read; a failure (or warning) where it cannot."""
+        try:
+            self.read(os.path.join(self.folder, name))
+            return True
+        except pe_imports.PeImportError as error:
+            result.add(delayed, "needs %s, and the %s on the CD cannot be read (%s)" % (
+                name, name, error))
+            return False
 
     def locate(self, dll, release):
         state, row = self.facts.dll_on(dll, release)

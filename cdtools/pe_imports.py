@@ -45,11 +45,29 @@ class PeTables:
             raise PeImportError("%s: %s" % (path, error)) from None
         try:
             pe.parse_data_directories(directories=DIRECTORIES)
+            unread = unread_tables(pe)
+            if unread:
+                raise PeImportError("%s: the %s cannot be read (cut short or damaged)" % (
+                    path, " and the ".join(unread)))
             return cls(imports_of(pe), exports_of(pe), pe.is_dll())
         except (pefile.PEFormatError, struct.error, IndexError) as error:
             raise PeImportError("%s: a damaged table (%s)" % (path, error)) from None
         finally:
             pe.close()
+
+
+def unread_tables(pe):
+    """The tables that the header announces but that lie outside the file: without this, a
+    file cut short would seem to import nothing."""
+    unread = []
+    entries = pe.OPTIONAL_HEADER.DATA_DIRECTORY
+    for index, what in zip(DIRECTORIES, ("import table", "delay-import table", "export table")):
+        if index >= len(entries) or not entries[index].VirtualAddress:
+            continue
+        offset = pe.get_offset_from_rva(entries[index].VirtualAddress)
+        if offset is None or offset + min(entries[index].Size, 20) > len(pe.__data__):
+            unread.append(what)
+    return unread
 
 
 def text_of(raw, pattern, what):

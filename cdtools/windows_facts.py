@@ -175,5 +175,18 @@ def unsourced_rows(facts):
     return bad
 
 
-def release_named(name):
-    return next(r for r in RELEASES if r.name == name)
+def contradictions(facts):
+    """Lines naming each row of [functions] that puts a function on an NT release before the
+    one from which the headers declare it."""
+    found = []
+    for key, missing in facts.missing_before.items():
+        row = facts.functions.get(key)
+        if row is None:
+            continue
+        for release in RELEASES:
+            if release.family == "NT" and present(row.when, release) and \
+                    NT_LINE.index(release.name) < NT_LINE.index(missing.release):
+                found.append("%s %s: the table gives %s, the headers %s" % (
+                    row.dll, row.name, row.when, missing.release))
+                break
+    return found
