@@ -116,13 +116,18 @@ class ImportProblemsTest(unittest.TestCase):
             os.replace(os.path.join(folder, "Setup.exe"), os.path.join(tree, path))
         return tree
 
+    # A run in which Wine started everything and the runner saw nothing wrong.
+    PASSED = {"problems": [], "started": None, "first_window_ms": 300, "windows": [],
+              "launcher_ended": True, "other_dialogs": []}
+
     def test_rows(self):
         for cd, mode, road, problem in self.ROWS:
             with self.subTest(cd=cd, mode=mode, road=road):
                 verdicts = report.installer_verdicts(self.tree(cd))
                 cell = matrix.Cell(mode, 96, "6.0.2800.1106", "system", road)
-                self.assertEqual(report.import_problems(cell, verdicts),
-                                 [problem] if problem else [])
+                run = report.run_entry(cell, "x", self.PASSED, verdicts, [], [])
+                self.assertEqual(run["problems"], [problem] if problem else [])
+                self.assertEqual(run["passed"], problem is None)
 
     def test_each_installer_row_says_what_each_windows_does(self):
         verdicts = report.installer_verdicts(self.tree({"Setup.exe": "VCRUNTIME140",
