@@ -145,7 +145,8 @@ def _installers(installers):
             rows.append("<tr><td>%s</td><td colspan=2>not on the image</td><td></td></tr>" %
                         e(row["path"]))
             continue
-        note = row["fault"] and "no Windows starts it: it is " + row["fault"] or row["warning"]
+        note = row["fault"] and "no Windows starts it: it is " + row["fault"] or \
+            row["warning"] or row.get("why_not_older")
         rows.append("<tr><td>%s</td><td>%s</td><td>%s</td><td>%s</td></tr>" % (
             e(row["path"]), e(row["kind"]), e(row["oldest_windows"]), e(note or "")))
     return ('<table>%s</table><p class="note">For each Windows, from the header and the '

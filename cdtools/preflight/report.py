@@ -43,6 +43,7 @@ def installers_table(verdicts):
             "oldest_windows": verdict.oldest if verdict else None,
             "fault": verdict.fault if verdict else None,
             "warning": verdict.warning(shown) if verdict else None,
+            "why_not_older": verdict.limit or None if verdict else None,
             "imports": imports_entry(verdict.imports) if verdict and verdict.imports else [],
             "will_not_start": {w["mode"]: w["reasons"] for w in windows if w["reasons"]},
             "windows": windows,
