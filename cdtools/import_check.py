@@ -57,9 +57,6 @@ class Report:
     def __init__(self, shown, modules, results, wheres):
         self.shown, self.modules, self.results, self.wheres = shown, modules, results, wheres
 
-    def failing(self):
-        return [r for r in self.results.values() if r.failures]
-
     def unknown_counts(self):
         """{release name: imports without data}, where there are any."""
         return {name: r.unknown for name, r in self.results.items() if r.unknown}

@@ -34,8 +34,8 @@ def is_plain_name(dll):
 class PeTables:
     """The imports and exports of one PE file."""
 
-    def __init__(self, imports, exports, is_dll):
-        self.imports, self.exports, self.is_dll = imports, exports, is_dll
+    def __init__(self, imports, exports):
+        self.imports, self.exports = imports, exports
 
     @classmethod
     def read(cls, path):
@@ -49,7 +49,7 @@ class PeTables:
             if unread:
                 raise PeImportError("%s: the %s cannot be read (cut short or damaged)" % (
                     path, " and the ".join(unread)))
-            return cls(imports_of(pe), exports_of(pe), pe.is_dll())
+            return cls(imports_of(pe), exports_of(pe))
         except (pefile.PEFormatError, struct.error, IndexError) as error:
             raise PeImportError("%s: a damaged table (%s)" % (path, error)) from None
         finally:
