@@ -10,6 +10,7 @@ import unittest
 
 from cdtools import installer_check, test_programs
 from cdtools.preflight import command, image, matrix, page, report
+from cdtools.test_make_cd import crafted, placed
 
 NT = [p for p in installer_check.PLATFORMS if p[0].family == "NT"]
 
@@ -172,6 +173,10 @@ class RefusalTest(unittest.TestCase):
         xorriso_image(iso, tree, joliet)
         return iso
 
+    def crafted(self, craft):
+        craft["add"] = dict(craft.get("add", {}), **{"kavrio.exe": b"MZ", "autorun.inf": b""})
+        return crafted(os.path.join(tempfile.mkdtemp(dir=self.work), "cd.iso"), **craft)
+
     def test_rows(self):
         text = os.path.join(self.work, "notes.txt")
         with open(text, "w") as f:
@@ -184,6 +189,13 @@ class RefusalTest(unittest.TestCase):
              "has no Joliet tree"),
             ("no launcher", lambda: self.image(["autorun.inf", "Setup.exe"]), "holds no kavrio.exe"),
             ("no autorun.inf", lambda: self.image(["KAVRIO.EXE"]), "holds no autorun.inf"),
+            # Images whose tree cannot be written safely, with a launcher in their root.
+            ("a name that climbs out", lambda: self.crafted(placed("../../escaped.txt", "Dados/")),
+             "Dados/../../escaped.txt: the name holds '/'"),
+            ("twins as Windows sees them", lambda: self.crafted(placed("AUTORUN.INF.")),
+             "autorun.inf, AUTORUN.INF.: Windows sees the same name twice"),
+            ("a file past the image's end", lambda: self.crafted(
+                {"fields": [("kavrio.exe", 2, 1 << 20)]}), "kavrio.exe: its extent"),
         ]
         for case, iso, says in rows:
             with self.subTest(case):
