@@ -1,0 +1,29 @@
+// Owners of kernel handles, registry keys and file searches: each closes what it holds when
+// it goes out of scope. Both NULL and INVALID_HANDLE_VALUE count as holding nothing, since
+// Win32 calls answer a failure with one or the other.
+#pragma once
+
+#include <windows.h>
+
+#include "win32/scoped.h"
+
+namespace kavrio {
+
+// `Close` is the call that gives the handle back: CloseHandle, RegCloseKey, FindClose.
+template <class HandleType, class Result, Result(WINAPI* CloseCall)(HandleType)>
+struct ClosedBy {
+  using Handle = HandleType;
+  static bool Holds(Handle handle) {
+    return handle && handle != reinterpret_cast<Handle>(INVALID_HANDLE_VALUE);
+  }
+  static void Close(Handle handle) { CloseCall(handle); }
+};
+
+// A kernel object's handle: a process, thread, file, pipe, job, port.
+using ScopedHandle = ScopedOwner<ClosedBy<HANDLE, BOOL, CloseHandle>>;
+// An open registry key. The predefined roots (HKEY_LOCAL_MACHINE, ...) are never given to one.
+using ScopedKey = ScopedOwner<ClosedBy<HKEY, LSTATUS, RegCloseKey>>;
+// A search of FindFirstFile.
+using ScopedFind = ScopedOwner<ClosedBy<HANDLE, BOOL, FindClose>>;
+
+}  // namespace kavrio
