@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "call_failure.h"
+
 namespace e2e {
 
 namespace {
@@ -94,51 +96,67 @@ void LayOutCd() {
   }
 }
 
-void SetBrowserVersion(const BrowserVersion& version, RegistryView view) {
-  const REGSAM viewFlag = view == RegistryView::Shipped32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-  HKEY key = nullptr;
-  if (version.kind == VersionKind::NoKey) {
-    // RegDeleteTree takes no view: it works below a parent opened in the right one.
-    HKEY parent = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft", 0, KEY_ALL_ACCESS | viewFlag,
-                      &parent) == ERROR_SUCCESS) {
-      RegDeleteTreeW(parent, L"Internet Explorer");
-      RegCloseKey(parent);
-    }
-    return;
-  }
-  RegCreateKeyExW(HKEY_LOCAL_MACHINE, kBrowserKey, 0, nullptr, 0, KEY_ALL_ACCESS | viewFlag,
-                  nullptr, &key, nullptr);
+namespace {
+
+// Writes the browser's Version value as the version asks, into an open key.
+std::wstring WriteVersion(HKEY key, const BrowserVersion& version) {
+  LSTATUS status = ERROR_SUCCESS;
   switch (version.kind) {
     case VersionKind::Text:
-      RegSetValueExW(key, L"Version", 0, REG_SZ,
-                     reinterpret_cast<const BYTE*>(version.text.c_str()),
-                     static_cast<DWORD>((version.text.size() + 1) * sizeof(wchar_t)));
+      status = RegSetValueExW(key, L"Version", 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(version.text.c_str()),
+                              static_cast<DWORD>((version.text.size() + 1) * sizeof(wchar_t)));
       break;
     case VersionKind::Dword:
-      RegSetValueExW(key, L"Version", 0, REG_DWORD,
-                     reinterpret_cast<const BYTE*>(&version.number), sizeof version.number);
-      break;
     case VersionKind::Binary:
-      RegSetValueExW(key, L"Version", 0, REG_BINARY,
-                     reinterpret_cast<const BYTE*>(&version.number), sizeof version.number);
+      status = RegSetValueExW(key, L"Version", 0,
+                              version.kind == VersionKind::Dword ? REG_DWORD : REG_BINARY,
+                              reinterpret_cast<const BYTE*>(&version.number),
+                              sizeof version.number);
       break;
     case VersionKind::NoValue:
-      RegDeleteValueW(key, L"Version");
-      break;
+      status = RegDeleteValueW(key, L"Version");
+      if (status == ERROR_FILE_NOT_FOUND) return L"";
+      return status == ERROR_SUCCESS ? L"" : CallFailed(L"RegDeleteValueW", status);
     case VersionKind::NoKey:
       break;
   }
-  RegCloseKey(key);
+  return status == ERROR_SUCCESS ? L"" : CallFailed(L"RegSetValueExW", status);
 }
 
-void SetLogPixels(DWORD dpi) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE,
-                      nullptr, &key, nullptr) == ERROR_SUCCESS) {
-    RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-    RegCloseKey(key);
+}  // namespace
+
+std::wstring SetBrowserVersion(const BrowserVersion& version, RegistryView view) {
+  const REGSAM viewFlag = view == RegistryView::Shipped32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  if (version.kind == VersionKind::NoKey) {
+    // RegDeleteTree takes no view: it works below a parent opened in the right one.
+    HKEY parent = nullptr;
+    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft", 0,
+                                   KEY_ALL_ACCESS | viewFlag, &parent);
+    if (status != ERROR_SUCCESS) return CallFailed(L"RegOpenKeyExW", status);
+    status = RegDeleteTreeW(parent, L"Internet Explorer");
+    RegCloseKey(parent);
+    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) return L"";
+    return CallFailed(L"RegDeleteTreeW", status);
   }
+  HKEY key = nullptr;
+  const LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kBrowserKey, 0, nullptr, 0,
+                                         KEY_ALL_ACCESS | viewFlag, nullptr, &key, nullptr);
+  if (status != ERROR_SUCCESS) return CallFailed(L"RegCreateKeyExW", status);
+  const std::wstring failure = WriteVersion(key, version);
+  RegCloseKey(key);
+  return failure;
+}
+
+std::wstring SetLogPixels(DWORD dpi) {
+  HKEY key = nullptr;
+  LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                                   KEY_SET_VALUE, nullptr, &key, nullptr);
+  if (status != ERROR_SUCCESS) return CallFailed(L"RegCreateKeyExW", status);
+  status = RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                          sizeof dpi);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS ? L"" : CallFailed(L"RegSetValueExW", status);
 }
 
 // ---- The launcher process ----------------------------------------------------------------
@@ -166,22 +184,24 @@ DWORD Launcher::ExitCode() {
   return code;
 }
 
-void StartLauncher(Launcher& launcher, const LaunchOptions& options) {
+std::wstring StartLauncher(Launcher& launcher, const LaunchOptions& options) {
   CreateDirectoryW(kRecordFolder, nullptr);
   SetEnvironmentVariableW(L"KAVRIO_STUB_RECORD", options.recordStarts ? kRecordFile : nullptr);
   const std::wstring folder = !options.workingFolder.empty()
                                   ? options.workingFolder
                                   : options.exe.substr(0, options.exe.find_last_of(L'\\') + 1);
-  if (!launcher.started.Start(options.exe, L"\"" + options.exe + L"\"", folder,
-                              launcher.process)) {
-    std::fprintf(stderr, "could not start %ls: %lu\n", options.exe.c_str(), GetLastError());
+  const std::wstring failure =
+      launcher.started.Start(options.exe, L"\"" + options.exe + L"\"", folder, launcher.process);
+  if (!failure.empty()) {
+    std::fprintf(stderr, "could not start %ls: %ls\n", options.exe.c_str(), failure.c_str());
   }
+  return failure;
 }
 
-void StartLauncher(Launcher& launcher, const std::wstring& exe) {
+std::wstring StartLauncher(Launcher& launcher, const std::wstring& exe) {
   LaunchOptions options;
   options.exe = exe;
-  StartLauncher(launcher, options);
+  return StartLauncher(launcher, options);
 }
 
 namespace {
@@ -196,22 +216,26 @@ HKEY OpenAppDefaults(const wchar_t* exeName, const wchar_t* subKey) {
   return key;
 }
 
-void SetText(HKEY key, const wchar_t* name, const std::wstring& text) {
-  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+LSTATUS SetText(HKEY key, const wchar_t* name, const std::wstring& text) {
+  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 }  // namespace
 
-void ReportWindowsTo(const wchar_t* exeName, const wchar_t* mode) {
+std::wstring ReportWindowsTo(const wchar_t* exeName, const wchar_t* mode) {
   HKEY key = OpenAppDefaults(exeName, nullptr);
-  if (!key) return;
+  if (!key) return CallFailed(L"RegCreateKeyExW");
+  LSTATUS status = ERROR_SUCCESS;
   if (mode) {
-    SetText(key, L"Version", mode);
+    status = SetText(key, L"Version", mode);
   } else {
-    RegDeleteValueW(key, L"Version");
+    status = RegDeleteValueW(key, L"Version");
+    if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
   }
   RegCloseKey(key);
+  if (status == ERROR_SUCCESS) return L"";
+  return CallFailed(mode ? L"RegSetValueExW" : L"RegDeleteValueW", status);
 }
 
 // ---- DLLs planted on the CD ----------------------------------------------------------------

@@ -42,11 +42,12 @@ struct BrowserVersion {
 // The view of HKLM\Software that a value goes to. The shipped exe is 32-bit, so on 64-bit
 // Windows, as on this 64-bit prefix, it reads the 32-bit view (WOW6432Node).
 enum class RegistryView { Shipped32, Native64 };
-// Sets HKLM\Software\Microsoft\Internet Explorer\Version for the next start.
-void SetBrowserVersion(const BrowserVersion& version,
-                       RegistryView view = RegistryView::Shipped32);
-// Sets the DPI that Wine reports to programs started from now on.
-void SetLogPixels(DWORD dpi);
+// Sets HKLM\Software\Microsoft\Internet Explorer\Version for the next start; "" when done,
+// else the call that failed.
+std::wstring SetBrowserVersion(const BrowserVersion& version,
+                               RegistryView view = RegistryView::Shipped32);
+// Sets the DPI that Wine reports to programs started from now on; "" or the call that failed.
+std::wstring SetLogPixels(DWORD dpi);
 
 // ---- The launcher process ----------------------------------------------------------------
 
@@ -68,16 +69,17 @@ struct LaunchOptions {
   // they show what a subscriber sees, a message box.
   bool recordStarts = true;
 };
-void StartLauncher(Launcher& launcher, const LaunchOptions& options);
-void StartLauncher(Launcher& launcher, const std::wstring& exe = L"D:\\kavrio.exe");
+// "" when the launcher runs in its job, else the call that failed.
+std::wstring StartLauncher(Launcher& launcher, const LaunchOptions& options);
+std::wstring StartLauncher(Launcher& launcher, const std::wstring& exe = L"D:\\kavrio.exe");
 
 // Makes Wine report a Windows to programs called `exeName`, by the name of one of its modes
 // ("win98", "winxp", "win10", ...), so that they take that Windows' branches; nullptr puts
-// the default back.
-void ReportWindowsTo(const wchar_t* exeName, const wchar_t* mode);
+// the default back. "" when done, else the call that failed.
+std::wstring ReportWindowsTo(const wchar_t* exeName, const wchar_t* mode);
 // Windows 98 (4.10, the 9x line): the launcher's own 95/98/ME branches.
-inline void ReportWindows98To(const wchar_t* exeName, bool on) {
-  ReportWindowsTo(exeName, on ? L"win98" : nullptr);
+inline std::wstring ReportWindows98To(const wchar_t* exeName, bool on) {
+  return ReportWindowsTo(exeName, on ? L"win98" : nullptr);
 }
 
 // ---- DLLs planted on the CD ----------------------------------------------------------------

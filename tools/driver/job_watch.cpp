@@ -1,6 +1,7 @@
 #include "job_watch.h"
 
-#include <winternl.h>
+#include "call_failure.h"
+#include "remote_process.h"
 
 namespace e2e {
 
@@ -12,8 +13,6 @@ constexpr ULONG_PTR kStopKey = 2;
 // How long a new process may take to set up its parameters (its loader runs first, slowly
 // on a loaded or emulated machine).
 constexpr DWORD kParametersWait = 20000;
-
-using QueryInformationProcess = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
 
 // The fields of a 32-bit process's RTL_USER_PROCESS_PARAMETERS that are read here.
 constexpr std::size_t kParametersInPeb = 0x10;
@@ -28,13 +27,6 @@ struct RemoteUnicodeString {
   USHORT maximumLength;
   DWORD buffer;
 };
-
-bool ReadRemote(HANDLE process, DWORD address, void* out, SIZE_T size) {
-  SIZE_T got = 0;
-  return address && ReadProcessMemory(process, reinterpret_cast<const void*>(address), out, size,
-                                      &got) &&
-         got == size;
-}
 
 // A text of the parameters block; false until it is there whole (no NUL inside it).
 bool ReadRemoteText(HANDLE process, DWORD parameters, std::size_t field, std::wstring& text) {
@@ -55,16 +47,13 @@ bool ReadRemoteText(HANDLE process, DWORD parameters, std::size_t field, std::ws
 // process that the job names has been made, but its loader may not have set up its PEB and
 // parameters yet: they are asked for again until they are there, or the process has ended.
 void ReadParameters(HANDLE process, WatchedProcess& watched) {
-  // Through void(*)(): GetProcAddress's FARPROC is no call of this type.
-  static const auto query = reinterpret_cast<QueryInformationProcess>(reinterpret_cast<void (*)()>(
-      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
   const DWORD start = GetTickCount();
-  while (query && GetTickCount() - start < kParametersWait) {
-    PROCESS_BASIC_INFORMATION basic = {};
+  std::wstring failure;
+  while (GetTickCount() - start < kParametersWait) {
+    // Asked each time: Wine learns a new process's PEB only as its loader starts.
+    const DWORD peb = PebAddress(process, failure);
     DWORD parameters = 0;
-    if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) == 0 &&
-        ReadRemote(process, reinterpret_cast<DWORD>(basic.PebBaseAddress) + kParametersInPeb,
-                   &parameters, sizeof parameters) &&
+    if (peb && ReadRemote(process, peb + kParametersInPeb, &parameters, sizeof parameters) &&
         parameters != 0) {
       watched.read = ReadRemoteText(process, parameters, kImagePathName, watched.program) &&
                      ReadRemoteText(process, parameters, kCommandLine, watched.commandLine) &&
@@ -82,7 +71,9 @@ void ReadParameters(HANDLE process, WatchedProcess& watched) {
     }
     Sleep(2);
   }
-  if (watched.unread.empty()) watched.unread = L"its parameters were not there within 20 s";
+  if (watched.unread.empty()) {
+    watched.unread = !failure.empty() ? failure : L"its parameters were not there within 20 s";
+  }
   // At least the program file, which the process object keeps.
   watched.program.clear();
   watched.commandLine.clear();
@@ -116,22 +107,23 @@ JobWatch::~JobWatch() {
   DeleteCriticalSection(&lock_);
 }
 
-bool JobWatch::Start(const std::wstring& program, std::wstring commandLine,
-                     const std::wstring& folder, PROCESS_INFORMATION& started) {
+std::wstring JobWatch::Start(const std::wstring& program, std::wstring commandLine,
+                             const std::wstring& folder, PROCESS_INFORMATION& started) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                       CREATE_SUSPENDED, nullptr, folder.empty() ? nullptr : folder.c_str(),
                       &startup, &started)) {
-    return false;
+    return CallFailed(L"CreateProcessW");
   }
   thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
   if (!AssignProcessToJobObject(job_, started.hProcess)) {
+    const std::wstring failure = CallFailed(L"AssignProcessToJobObject");
     TerminateProcess(started.hProcess, 1);
-    return false;
+    return failure;
   }
   ResumeThread(started.hThread);
-  return true;
+  return L"";
 }
 
 DWORD WINAPI JobWatch::Run(void* self) {

@@ -30,8 +30,9 @@ class JobWatch {
   JobWatch(const JobWatch&) = delete;
   JobWatch& operator=(const JobWatch&) = delete;
 
-  // Creates `program` suspended, puts it into the job, starts the watch and lets it run.
-  bool Start(const std::wstring& program, std::wstring commandLine, const std::wstring& folder,
+  // Creates `program` suspended, puts it into the job, starts the watch and lets it run;
+  // "" when it runs, else the call that failed.
+  std::wstring Start(const std::wstring& program, std::wstring commandLine, const std::wstring& folder,
              PROCESS_INFORMATION& started);
   // The processes that joined the job, in the order they did (the started program first).
   std::vector<WatchedProcess> Processes();
