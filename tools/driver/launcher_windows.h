@@ -101,20 +101,20 @@ inline constexpr LabelFont kPromptHeadingFont = {L"MS Sans Serif", 13, true};   
 inline constexpr LabelFont kBusinessHeadingFont = {L"MS Sans Serif", 18, true};  // 13.5 pt bold
 
 // How each control of the oracle is found in the live window.
-inline const Lookup kMenuLookup[] = {
+inline constexpr Lookup kMenuLookup[] = {
     {"Frame2", Find::FrameOf, kLabel2Menu},     {"Label2", Find::Text, kLabel2Menu},
     {"cmdHome", Find::Text, L"Kavrio"},         {"cmdBusiness", Find::Text, L"Kavrio Business"},
     {"cmdSair", Find::Text, L"&Sair"},          {"Frame1", Find::FrameOf, L"Kavrio"},
     {"Image1", Find::Picture, nullptr},
 };
-inline const Lookup kPromptLookup[] = {
+inline constexpr Lookup kPromptLookup[] = {
     {"Frame2", Find::FrameOf, kPromptHeading},
     {"Label2", Find::Text, kPromptHeading, &kPromptHeadingFont},
     {"lblTecnico", Find::Text, kPromptText},    {"lblTecnico1", Find::Text, kPromptQuestion},
     {"cmdSim", Find::Text, L"&Sim"},            {"cmdNão", Find::Text, L"&Não"},
     {"Frame1", Find::FrameOf, kPromptText},     {"Image1", Find::Picture, nullptr},
 };
-inline const Lookup kBusinessLookup[] = {
+inline constexpr Lookup kBusinessLookup[] = {
     {"Frame2", Find::FrameOf, L"Kavrio Business"},
     {"Label4", Find::Text, L"Kavrio Business", &kBusinessHeadingFont},
     {"lblTecnico", Find::Text, kBusinessText},  {"lblTecnico1", Find::Text, kBusinessText1},

@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "cell.h"
+#include "cell_read_back.h"
 #include "driver.h"
 #include "launcher_windows.h"
 #include "run_result.h"
@@ -39,95 +40,119 @@ bool IsCrashHandler(const e2e::WatchedProcess& process) {
 
 class Run {
  public:
-  explicit Run(const Cell& cell) : cell_(cell) {}
+  Run(const Cell& cell, const std::vector<std::wstring>& setUpFailures)
+      : cell_(cell), setUpFailures_(setUpFailures) {}
 
   RunResult Go() {
+    ReadBackSurroundings();
     before_ = e2e::VisibleWindowsOfEveryProcess();
     e2e::LaunchOptions options;
     options.recordStarts = false;
-    const DWORD start = GetTickCount();
-    e2e::StartLauncher(launcher_, options);
-    if (!launcher_.process.hProcess) {
-      result_.problems.push_back(L"D:\\kavrio.exe could not be started");
+    start_ = GetTickCount();
+    const std::wstring failure = e2e::StartLauncher(launcher_, options);
+    if (!failure.empty()) {
+      result_.road.broke = Break::NotStarted;
+      result_.road.detail = failure;
+      result_.cellProblems = setUpFailures_;
+      Judge(cell_, result_);
       return result_;
     }
-    if (HWND first = WaitForFirstWindow()) {
-      result_.firstWindowMs = GetTickCount() - start;
-      Sleep(150);  // its first paint
-      DriveRoad(first);
-    }
+    DriveRoad();
     Finish();
     return result_;
   }
 
  private:
-  // The launcher's first form, or nullptr when it ended, showed something else, or time ran
-  // out.
-  HWND WaitForFirstWindow() {
+  // What the launcher will meet, read back before it starts: its registry view, drive D:,
+  // and what a program started now sees.
+  void ReadBackSurroundings() {
+    CellReadBack& seen = result_.readBack;
+    seen.browser = ReadBrowser();
+    seen.driveType = GetDriveTypeW(L"D:\\");
+    seen.fresh = ProbeFreshProgram();
+  }
+
+  // Each window of the road in turn: waited for, read, and driven as the road says.
+  void DriveRoad() {
+    RoadProgress& road = result_.road;
+    for (const RoadStep& step : *cell_.road) {
+      road.awaited = step.screen;
+      HWND window = WaitForRoadWindow(step.screen, road.driven == 0 ? kFirstWindowWait
+                                                                    : kNextWindowWait);
+      if (!window) return;
+      See(window, step.screen);
+      if (!Act(window, step)) return;
+      ++road.driven;
+    }
+  }
+
+  // The road's next window, or nullptr with result_.road.broke saying why.
+  HWND WaitForRoadWindow(Screen expected, DWORD wait) {
+    RoadProgress& road = result_.road;
     const DWORD start = GetTickCount();
-    while (GetTickCount() - start < kFirstWindowWait) {
+    while (GetTickCount() - start < wait) {
       for (HWND window : e2e::VisibleWindows(launcher_.process.dwProcessId)) {
+        if (std::find(driven_.begin(), driven_.end(), window) != driven_.end()) continue;
+        if (road.driven == 0) NoteFirstWindow();
         Screen screen;
-        if (FormScreen(window, screen)) return window;
-        if (e2e::ClassOf(window) == L"#32770") return nullptr;  // a message of its own
+        const bool form = FormScreen(window, screen);
+        const bool box = e2e::ClassOf(window) == L"#32770";
+        if ((form && screen == expected) || (box && expected == Screen::RestartWarning)) {
+          Sleep(150);  // its first paint
+          driven_.push_back(window);
+          return window;
+        }
+        if (form || box) {
+          road.broke = form ? Break::OtherWindow : Break::Message;
+          road.seen = screen;
+          if (form) {
+            See(window, screen);  // what opened instead, for the page
+            e2e::CloseBox(window);
+          }
+          return nullptr;
+        }
       }
-      if (!launcher_.Running()) return nullptr;
+      if (!launcher_.Running()) {
+        road.broke = Break::Ended;
+        return nullptr;
+      }
       Sleep(10);
     }
-    result_.problems.push_back(L"no window opened within " +
-                               std::to_wstring(kFirstWindowWait / 1000) + L" s");
+    road.broke = Break::NoWindow;
+    road.waitedMs = wait;
     return nullptr;
   }
 
-  void DriveRoad(HWND first) {
-    Screen screen;
-    FormScreen(first, screen);
-    const Screen expected = StartsAtTheMenu(cell_.road) ? Screen::Menu : Screen::Prompt;
-    See(first, screen);
-    if (screen != expected) {
-      result_.problems.push_back(std::wstring(L"the ") + NameOf(screen) + L" opened where the " +
-                                 NameOf(expected) + L" was expected");
-      e2e::CloseBox(first);
-      return;
-    }
-    result_.driven = true;
-    switch (cell_.road) {
-      case Road::MenuHome:
-        Press(first, L"Kavrio");
-        break;
-      case Road::MenuBusinessNext:
-      case Road::MenuBusinessExit: {
-        Press(first, L"Kavrio Business");
-        HWND business = e2e::WaitForForm(launcher_.process.dwProcessId, L"&Avançar",
-                                         kNextWindowWait);
-        if (!business) {
-          result_.problems.push_back(L"the business window did not open");
-          return;
+  // The launcher's first window: when it came, and the Windows that the launcher is told,
+  // read from its process while it runs.
+  void NoteFirstWindow() {
+    if (result_.firstWindowMs >= 0) return;
+    result_.firstWindowMs = GetTickCount() - start_;
+    result_.readBack.windows = ReadToldWindows(launcher_.process.hProcess);
+  }
+
+  bool Act(HWND window, const RoadStep& step) {
+    switch (step.action) {
+      case Action::Press: {
+        const wchar_t* text = ButtonText(step.screen, step.control);
+        HWND control = e2e::ButtonOf(window, text);
+        if (!control) {
+          result_.road.broke = Break::NoControl;
+          result_.road.detail = text;
+          return false;
         }
-        See(business, Screen::Business);
-        Press(business, cell_.road == Road::MenuBusinessNext ? L"&Avançar" : L"&Sair");
-        break;
+        e2e::ClickCentre(control);
+        return true;
       }
-      case Road::MenuClose:
-        e2e::CloseBox(first);
-        break;
-      case Road::PromptYes: {
-        Press(first, L"&Sim");
-        HWND warning = e2e::WaitForWindow(launcher_.process.dwProcessId, L"Kavrio", L"#32770",
-                                          kNextWindowWait);
-        if (!warning) {
-          result_.problems.push_back(L"the restart warning did not open");
-          return;
-        }
-        See(warning, Screen::RestartWarning);
-        e2e::BringToFront(warning);
+      case Action::Close:
+        e2e::CloseBox(window);
+        return true;
+      case Action::Enter:
+        e2e::BringToFront(window);
         e2e::PressKey(VK_RETURN);
-        break;
-      }
-      case Road::PromptNo:
-        Press(first, L"&Não");
-        break;
+        return true;
     }
+    return false;
   }
 
   // Reads a window as it opens.
@@ -138,19 +163,15 @@ class Run {
     result_.problems.insert(result_.problems.end(), problems.begin(), problems.end());
   }
 
-  void Press(HWND window, const wchar_t* button) {
-    HWND control = e2e::ButtonOf(window, button);
-    if (!control) {
-      result_.problems.push_back(std::wstring(L"no button \"") + button + L"\" to press");
-      return;
-    }
-    e2e::ClickCentre(control);
-  }
-
   void Finish() {
     result_.launcherEnded = launcher_.WaitForExit(kNextWindowWait);
     result_.launcherExitCode = launcher_.ExitCode();
-    const std::wstring expected = InstallerOf(cell_.road);
+    if (result_.firstWindowMs < 0) {
+      result_.readBack.windows.unread = result_.launcherEnded
+                                            ? L"the launcher ended before showing a window"
+                                            : L"the launcher showed no window";
+    }
+    const std::wstring expected = InstallerOf(*cell_.road);
     const DWORD start = GetTickCount();
     const DWORD wait = expected.empty() ? kNothingStartsWait : kStartWait;
     while (!FindInstaller() && GetTickCount() - start < wait) Sleep(20);
@@ -163,6 +184,11 @@ class Run {
       WatchInstaller();
     }
     CollectOtherDialogs();
+    result_.cellProblems = setUpFailures_;
+    for (const std::wstring& difference :
+         CellDifferences(cell_, result_.readBack, PromisedColours(cell_))) {
+      result_.cellProblems.push_back(difference);
+    }
     Judge(cell_, result_);
     launcher_.started.EndAll();
   }
@@ -247,8 +273,11 @@ class Run {
 
 
   Cell cell_;
+  std::vector<std::wstring> setUpFailures_;
   e2e::Launcher launcher_;
+  DWORD start_ = 0;
   std::vector<HWND> before_;
+  std::vector<HWND> driven_;  // the road's windows seen so far
   RunResult result_;
 };
 
@@ -272,8 +301,8 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "preflight_run: %ls\n", error.c_str());
     return 2;
   }
-  preflight::ApplyCell(cell);
-  const preflight::RunResult result = preflight::Run(cell).Go();
+  const std::vector<std::wstring> setUpFailures = preflight::ApplyCell(cell);
+  preflight::RunResult result = preflight::Run(cell, setUpFailures).Go();
   const std::wstring folder = e2e::ScreenshotFolder();
   CreateDirectoryW(folder.c_str(), nullptr);
   if (!preflight::WriteFileText(folder + L"\\result.json", preflight::ToJson(result))) {

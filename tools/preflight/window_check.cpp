@@ -11,6 +11,7 @@ namespace {
 struct Promise {
   Screen screen;
   const wchar_t* name;
+  const wchar_t* described;          // as a finding names it
   const wchar_t* identifyingButton;  // nullptr: the restart warning, a message box
   std::vector<std::wstring> texts;   // every control text, exactly
   const wchar_t* focus;              // the control that has the focus as it opens
@@ -28,11 +29,14 @@ std::vector<std::wstring> TextsOf(const e2e::Lookup (&rows)[N]) {
 
 const std::vector<Promise>& Promises() {
   static const std::vector<Promise> promises = {
-      {Screen::Menu, L"menu", L"Kavrio Business", TextsOf(e2e::kMenuLookup), L"Kavrio"},
-      {Screen::Business, L"business", L"&Avançar", TextsOf(e2e::kBusinessLookup), L"&Avançar"},
-      {Screen::Prompt, L"prompt", L"&Sim", TextsOf(e2e::kPromptLookup), L"&Sim"},
+      {Screen::Menu, L"menu", L"the menu", L"Kavrio Business", TextsOf(e2e::kMenuLookup),
+       L"Kavrio"},
+      {Screen::Business, L"business", L"the business window", L"&Avançar",
+       TextsOf(e2e::kBusinessLookup), L"&Avançar"},
+      {Screen::Prompt, L"prompt", L"the prompt", L"&Sim", TextsOf(e2e::kPromptLookup), L"&Sim"},
       // The message box's button is named in the system's language: only its text is ours.
-      {Screen::RestartWarning, L"restart-warning", nullptr, {e2e::kRestartWarning}, nullptr},
+      {Screen::RestartWarning, L"restart-warning", L"the restart warning", nullptr,
+       {e2e::kRestartWarning}, nullptr},
   };
   return promises;
 }
@@ -66,12 +70,20 @@ std::wstring Describe(const e2e::Control& control) {
 
 const wchar_t* NameOf(Screen screen) { return PromiseOf(screen).name; }
 
+const wchar_t* Described(Screen screen) { return PromiseOf(screen).described; }
+
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 bool FormScreen(HWND window, Screen& screen) {
   if (e2e::ClassOf(window) != L"KavrioForm") return false;
+  const std::vector<e2e::Control> controls = e2e::Controls(window);
   for (const Promise& promise : Promises()) {
-    if (promise.identifyingButton && e2e::ButtonOf(window, promise.identifyingButton)) {
+    // A button: the business window's heading reads "Kavrio Business" too.
+    const bool holds = std::any_of(controls.begin(), controls.end(), [&](const e2e::Control& c) {
+      return promise.identifyingButton && c.className == L"Button" &&
+             c.text == promise.identifyingButton;
+    });
+    if (holds) {
       screen = promise.screen;
       return true;
     }
