@@ -88,6 +88,19 @@ struct GdiObjectTraits {
 template <class Handle>
 using ScopedGdiObject = ScopedOwner<GdiObjectTraits<Handle>>;
 
+// A handle given back by the call `CloseCall` (CloseHandle, RegCloseKey, DeleteDC, ...).
+template <class HandleType, class Result, Result(WINAPI* CloseCall)(HandleType)>
+struct ClosedBy {
+  using Handle = HandleType;
+  static bool Holds(Handle handle) {
+    return handle && handle != reinterpret_cast<Handle>(INVALID_HANDLE_VALUE);
+  }
+  static void Close(Handle handle) { CloseCall(handle); }
+};
+
+// A memory device context from CreateCompatibleDC, deleted with DeleteDC.
+using ScopedMemoryDC = ScopedOwner<ClosedBy<HDC, BOOL, DeleteDC>>;
+
 using ScopedFont = ScopedGdiObject<HFONT>;
 using ScopedBitmap = ScopedGdiObject<HBITMAP>;
 

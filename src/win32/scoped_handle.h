@@ -9,16 +9,6 @@
 
 namespace kavrio {
 
-// `Close` is the call that gives the handle back: CloseHandle, RegCloseKey, FindClose.
-template <class HandleType, class Result, Result(WINAPI* CloseCall)(HandleType)>
-struct ClosedBy {
-  using Handle = HandleType;
-  static bool Holds(Handle handle) {
-    return handle && handle != reinterpret_cast<Handle>(INVALID_HANDLE_VALUE);
-  }
-  static void Close(Handle handle) { CloseCall(handle); }
-};
-
 // A kernel object's handle: a process, thread, file, pipe, job, port.
 using ScopedHandle = ScopedOwner<ClosedBy<HANDLE, BOOL, CloseHandle>>;
 // An open registry key. The predefined roots (HKEY_LOCAL_MACHINE, ...) are never given to one.
