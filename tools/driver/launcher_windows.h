@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "win32/scoped.h"
 
 namespace e2e {
 
@@ -34,20 +35,26 @@ struct Lookup {
 // One line of `text` in `font`, as GDI measures it here. The table's sizes for self-sizing
 // labels are Windows' own MS Sans Serif; Wine's copy of that face has other widths and lacks
 // the larger bitmap sizes, so a label is checked against its text as this system draws it.
+// A measure that cannot be taken is noted, and comes back as {0, 0}.
 inline SIZE TextExtent(const LabelFont& font, const wchar_t* text) {
-  HDC dc = GetDC(nullptr);
-  HFONT handle = CreateFontW(-font.pixelHeight, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                             FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, font.face);
-  HGDIOBJ previous = SelectObject(dc, handle);
+  const kavrio::ScopedGetDC dc(nullptr);
+  const kavrio::ScopedFont handle(CreateFontW(
+      -font.pixelHeight, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+      ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+      DEFAULT_PITCH | FF_SWISS, font.face));
   SIZE extent = {};
-  GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent);
   TEXTMETRICW metrics = {};
-  GetTextMetricsW(dc, &metrics);
+  if (!dc || !handle) {
+    NoteFailedCall(L"measuring a label", CallFailed(dc ? L"CreateFontW" : L"GetDC"));
+    return extent;
+  }
+  const kavrio::ScopedSelectObject selected(dc, handle.Get());
+  if (!GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent) ||
+      !GetTextMetricsW(dc, &metrics)) {
+    NoteFailedCall(L"measuring a label", CallFailed(L"GetTextExtentPoint32W or GetTextMetricsW"));
+    return {};
+  }
   extent.cy = metrics.tmHeight;
-  SelectObject(dc, previous);
-  DeleteObject(handle);
-  ReleaseDC(nullptr, dc);
   return extent;
 }
 

@@ -70,7 +70,7 @@ std::string ToJson(const RunResult& result) {
     out.Key("ended").Bool(installer.ended).Key("exit_code");
     installer.ended ? out.Number(installer.exitCode) : out.Null();
     out.Key("window_title");
-    result.installerScreenshot.empty() ? out.Null() : out.Text(result.installerWindowTitle);
+    result.installerWindowSeen ? out.Text(result.installerWindowTitle) : out.Null();
     out.Key("screenshot");
     result.installerScreenshot.empty() ? out.Null() : out.Text(result.installerScreenshot);
     out.End('}');

@@ -44,19 +44,23 @@ struct RunResult {
   DWORD launcherExitCode = STILL_ACTIVE;
   bool started = false;
   e2e::WatchedProcess installer;
+  bool installerWindowSeen = false;
   std::wstring installerWindowTitle;
-  std::wstring installerScreenshot;  // "": it showed no window
+  std::wstring installerScreenshot;         // "": none was saved
+  std::wstring installerScreenshotFailure;  // why a window that was seen was not saved
   std::vector<std::wstring> otherDialogs;
   CellReadBack readBack;
   // Set-up steps that failed, and how the read-back differs from the cell.
   std::vector<std::wstring> cellProblems;
+  // Calls that failed on the way, each with what it was for (NoteFailedCall).
+  std::vector<std::wstring> failedCalls;
   std::vector<std::wstring> problems;
 };
 
 // Adds to result.problems what differs from what the launcher promises on the cell's road:
 // every window of the road seen and driven; the road's installer started from the CD, quoted,
 // in C:\, showing a window (nothing on the roads that start nothing); the launcher ended and
-// no crash, no other window; and the cell as its label says.
+// no crash, no other window; the cell as its label says; and no call failed on the way.
 void Judge(const Cell& cell, RunResult& result);
 
 // "exit code 0", or "exception 0xC0000005" for a crash.

@@ -55,12 +55,15 @@ void JudgeEnd(const std::wstring& expected, RunResult& result) {
     problems.push_back(L"its working folder is " + Quoted(started.workingFolder) +
                        L", not \"C:\\\"");
   }
-  if (result.installerScreenshot.empty()) {
+  if (!result.installerWindowSeen) {
     problems.push_back(started.ended ? L"the installer ended (exit code " +
                                            std::to_wstring(static_cast<long>(started.exitCode)) +
                                            L") without showing a window"
                                      : L"the installer showed no window within " +
                                            std::to_wstring(kInstallerWindowWait / 1000) + L" s");
+  } else if (!result.installerScreenshotFailure.empty()) {
+    problems.push_back(L"the installer's window could not be saved: " +
+                       result.installerScreenshotFailure);
   }
 }
 
@@ -98,6 +101,7 @@ void Judge(const Cell& cell, RunResult& result) {
     problems.push_back(L"another window opened: " + dialog);
   }
   problems.insert(problems.end(), result.cellProblems.begin(), result.cellProblems.end());
+  problems.insert(problems.end(), result.failedCalls.begin(), result.failedCalls.end());
 }
 
 }  // namespace preflight

@@ -96,7 +96,10 @@ SeenWindow Look(HWND window, Screen screen) {
   SeenWindow seen;
   seen.screen = screen;
   seen.title = e2e::TextOf(window);
-  GetWindowRect(window, &seen.rect);
+  if (!GetWindowRect(window, &seen.rect)) {
+    seen.problems.push_back(std::wstring(promise.name) +
+                            L": where it lies is not known: " + e2e::CallFailed(L"GetWindowRect"));
+  }
   seen.screenSize = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   const SIZE client = e2e::ClientSize(window);
   const HWND focus = e2e::FocusOf(window);
@@ -106,11 +109,14 @@ SeenWindow Look(HWND window, Screen screen) {
     if (control.window == focus) seen.focus = control.text;
     seen.controls.push_back(row);
   }
-  seen.screenshot = std::wstring(promise.name) + L".bmp";
-  e2e::SaveScreenshot(window, promise.name);
-
   const std::wstring where = std::wstring(promise.name) + L": ";
   std::vector<std::wstring>& problems = seen.problems;
+  const std::wstring unsaved = e2e::SaveScreenshot(window, promise.name);
+  if (unsaved.empty()) {
+    seen.screenshot = std::wstring(promise.name) + L".bmp";
+  } else {
+    problems.push_back(where + L"its screenshot could not be saved: " + unsaved);
+  }
   if (seen.title != L"Kavrio") problems.push_back(where + L"the title reads " + Quoted(seen.title));
   for (const std::wstring& text : promise.texts) {
     const bool shown = std::any_of(seen.controls.begin(), seen.controls.end(),

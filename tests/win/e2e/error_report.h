@@ -13,10 +13,12 @@ namespace e2e {
 // shows "Erro <numberAndDescription>" and stands alone, and answers it.
 inline void ExpectReportThenEnd(Launcher& launcher, const std::wstring& numberAndDescription,
                                 const wchar_t* screenshot = nullptr) {
-  const DWORD process = launcher.process.dwProcessId;
+  const DWORD process = launcher.process.id;
   HWND report = WaitForWindow(process, L"Kavrio", L"#32770");
   ASSERT_NE(report, nullptr) << "no report";
-  if (screenshot) SaveScreenshot(report, screenshot);
+  if (screenshot) {
+    ASSERT_TRUE(Done(SaveScreenshot(report, screenshot)));
+  }
   bool shown = false;
   for (const Control& control : Controls(report)) {
     shown |= control.text.find(L"Erro " + numberAndDescription) != std::wstring::npos;

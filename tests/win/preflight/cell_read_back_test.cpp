@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "cell_read_back.h"
+#include "cell_set_up.h"
 #include "change_row.h"
 #include "driver.h"
 #include "launcher_windows.h"
+#include "win/done.h"
 
 namespace preflight {
 namespace {
@@ -98,16 +100,8 @@ TEST(CellDifferences, AKeyWhereTheCellHasNone) {
 
 // ---- Under Wine: the cell set up and read back ---------------------------------------------
 
-class CellUnderWine : public ::testing::Test {
+class CellUnderWine : public CellSetUp {
  protected:
-  void TearDown() override {
-    for (const wchar_t* program : kPrograms) e2e::ReportWindowsTo(program, nullptr);
-    e2e::SetLogPixels(96);
-    for (e2e::RegistryView view : {e2e::RegistryView::Shipped32, e2e::RegistryView::Native64}) {
-      e2e::SetBrowserVersion({e2e::VersionKind::Text, L"9.11.9600.18376", 0}, view);
-    }
-  }
-
   // The cell set up and read back as a run does it, the launcher started from drive D:.
   std::vector<std::wstring> SetUpAndReadBack(const Cell& cell,
                                              const std::function<void()>& meddle) {
@@ -118,9 +112,9 @@ class CellUnderWine : public ::testing::Test {
     seen.driveType = GetDriveTypeW(L"D:\\");
     seen.fresh = ProbeFreshProgram();
     e2e::Launcher launcher;
-    e2e::StartLauncher(launcher);
-    HWND window = e2e::WaitForForm(launcher.process.dwProcessId, L"Kavrio");
-    seen.windows = ReadToldWindows(launcher.process.hProcess);
+    EXPECT_TRUE(Done(e2e::StartLauncher(launcher)));
+    HWND window = e2e::WaitForForm(launcher.process.id, L"Kavrio");
+    seen.windows = ReadToldWindows(launcher.process.handle.Get());
     if (window) e2e::CloseBox(window);
     launcher.WaitForExit();
     for (const std::wstring& difference : CellDifferences(cell, seen, PromisedColours(cell))) {
@@ -128,17 +122,13 @@ class CellUnderWine : public ::testing::Test {
     }
     return problems;
   }
-
-  static constexpr const wchar_t* kPrograms[] = {L"kavrio.exe", L"Setup.exe",
-                                                 L"Instalador Assistente Kavrio.exe",
-                                                 L"ie5setup.exe"};
 };
 
 // Drive D: of the Windows tier is a plain folder; the preflight's is a CD-ROM drive.
 const wchar_t kPlainD[] = L"drive D: is not a CD-ROM drive (GetDriveType answers 3)";
 
 TEST_F(CellUnderWine, ReadsBackWhatTheLauncherMeets) {
-  e2e::LayOutCd();
+  ASSERT_TRUE(Done(e2e::LayOutCd()));
   struct Row {
     const char* name;
     Cell cell;
@@ -152,9 +142,9 @@ TEST_F(CellUnderWine, ReadsBackWhatTheLauncherMeets) {
         kPlainD}},
       {"the browser in the 64-bit view alone", CellOf(L"winxp", 96, L"6.0.2800.1106"),
        [] {
-         e2e::SetBrowserVersion({e2e::VersionKind::NoKey, L"", 0});
-         e2e::SetBrowserVersion({e2e::VersionKind::Text, L"6.0.2800.1106", 0},
-                                e2e::RegistryView::Native64);
+         ASSERT_TRUE(Done(e2e::SetBrowserVersion({e2e::VersionKind::NoKey, L"", 0})));
+         ASSERT_TRUE(Done(e2e::SetBrowserVersion({e2e::VersionKind::Text, L"6.0.2800.1106", 0},
+                                                 e2e::RegistryView::Native64)));
        },
        {kPlainD,
         L"browser: the launcher's registry view holds no Internet Explorer key, not Version "

@@ -10,6 +10,7 @@
 #include "launcher_windows.h"
 #include "roads.h"
 #include "run_result.h"
+#include "win/done.h"
 #include "window_check.h"
 
 namespace preflight {
@@ -36,6 +37,7 @@ struct MenuSpec {
   };
   int focus = 4;
   int x = -1;  // -1: centred
+  bool screenshotBlocked = false;  // a folder stands where the screenshot would go
 };
 
 HWND Build(const MenuSpec& spec) {
@@ -78,15 +80,29 @@ TEST(WindowCheck, NamesWhatDiffersFromTheLaunchersWindow) {
       {"past the screen's edge",
        [](MenuSpec& s) { s.x = GetSystemMetrics(SM_CXSCREEN) - 200; },
        {L"menu: the window reaches past the screen's edge"}},
+      {"a screenshot that cannot be written", [](MenuSpec& s) { s.screenshotBlocked = true; },
+       {L"menu: its screenshot could not be saved: CreateFileW failed with error 5"}},
   };
+  const std::wstring blocker = e2e::ScreenshotFolder() + L"\\menu.bmp";
   for (const ChangeRow<MenuSpec>& row : rows) {
     SCOPED_TRACE(row.name);
     MenuSpec spec;
     row.change(spec);
+    if (spec.screenshotBlocked) {
+      DeleteFileW(blocker.c_str());  // the screenshot of an earlier row
+      ASSERT_TRUE(CreateDirectoryW(blocker.c_str(), nullptr)) << e2e::CallFailed(L"CreateDirectoryW");
+    }
     HWND window = Build(spec);
-    EXPECT_EQ(Look(window, Screen::Menu).problems, row.problems);
+    const SeenWindow seen = Look(window, Screen::Menu);
+    EXPECT_EQ(seen.problems, row.problems);
+    // A screenshot that was not written is not listed.
+    EXPECT_EQ(seen.screenshot, spec.screenshotBlocked ? L"" : L"menu.bmp");
     DestroyWindow(window);
+    if (spec.screenshotBlocked) {
+      EXPECT_TRUE(RemoveDirectoryW(blocker.c_str()));
+    }
   }
+  EXPECT_TRUE(NoCallFailed());
 }
 
 // ---- The verdict on a run ------------------------------------------------------------------
@@ -103,14 +119,20 @@ RunResult AsPromised(const RoadDefinition& road) {
   result.installer.commandLine = L"\"D:\\Setup.exe\"";
   result.installer.workingFolder = L"C:\\";
   result.installer.read = true;
+  result.installerWindowSeen = true;
   result.installerScreenshot = L"installer.bmp";
   return result;
 }
 
+void ShowsNoWindow(RunResult& r) {
+  r.installerWindowSeen = false;
+  r.installerScreenshot.clear();
+}
+
 void StartsNothing(RunResult& r) {
+  ShowsNoWindow(r);
   r.started = false;
   r.installer = {};
-  r.installerScreenshot.clear();
 }
 
 // The road broke at its `driven`th window, awaiting `awaited`, and nothing started.
@@ -152,14 +174,19 @@ TEST(Verdict, NamesWhatDiffersFromWhatTheRoadPromises) {
        {L"its working folder is \"D:\\\", not \"C:\\\""}},
       {"an installer that ends at once", L"menu-home",
        [](RunResult& r) {
-         r.installerScreenshot.clear();
+         ShowsNoWindow(r);
          r.installer.ended = true;
          r.installer.exitCode = 7;
        },
        {L"the installer ended (exit code 7) without showing a window"}},
-      {"an installer that shows nothing", L"menu-home",
-       [](RunResult& r) { r.installerScreenshot.clear(); },
+      {"an installer that shows nothing", L"menu-home", ShowsNoWindow,
        {L"the installer showed no window within 10 s"}},
+      {"an installer's window that was seen but could not be saved", L"menu-home",
+       [](RunResult& r) {
+         r.installerScreenshot.clear();
+         r.installerScreenshotFailure = L"CreateFileW failed with error 5";
+       },
+       {L"the installer's window could not be saved: CreateFileW failed with error 5"}},
       {"a start that could not be read", L"menu-home",
        [](RunResult& r) {
          r.installer.read = false;
@@ -236,6 +263,9 @@ TEST(Verdict, NamesWhatDiffersFromWhatTheRoadPromises) {
       {"a cell that was not set up", L"menu-home",
        [](RunResult& r) { r.cellProblems = {L"dpi: RegSetValueExW failed with error 5"}; },
        {L"dpi: RegSetValueExW failed with error 5"}},
+      {"a key press that did not go in", L"menu-home",
+       [](RunResult& r) { r.failedCalls = {L"pressing a key: SendInput failed with error 5"}; },
+       {L"pressing a key: SendInput failed with error 5"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
