@@ -17,7 +17,7 @@ inline ::testing::AssertionResult Done(const std::wstring& failure) {
 
 // No call failed that its caller could not answer (NoteFailedCall): checked as a test ends.
 inline ::testing::AssertionResult NoCallFailed() {
-  const std::vector<std::wstring> failed = e2e::TakeFailedCalls();
+  const std::vector<std::wstring> failed = launcher_driver::TakeFailedCalls();
   if (failed.empty()) return ::testing::AssertionSuccess();
   ::testing::AssertionResult result = ::testing::AssertionFailure();
   for (const std::wstring& failure : failed) result << failure << "\n";

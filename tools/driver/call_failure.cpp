@@ -4,7 +4,7 @@
 
 #include "win32/scoped_lock.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 namespace {
 
@@ -35,4 +35,4 @@ std::vector<std::wstring> TakeFailedCalls() {
   return std::exchange(Failures(), {});
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace e2e {
+namespace launcher_driver {
 
 // "RegSetValueExW failed with error 5". `error` defaults to GetLastError(); the registry
 // calls return theirs.
@@ -20,4 +20,4 @@ void NoteFailedCall(const std::wstring& what, const std::wstring& failure);
 // The failures noted since the last call, oldest first.
 std::vector<std::wstring> TakeFailedCalls();
 
-}  // namespace e2e
+}  // namespace launcher_driver

@@ -3,7 +3,7 @@
 
 #include "utf8.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 namespace {
 
@@ -71,4 +71,4 @@ std::wstring ScreenshotFolder() {
   return folder.empty() ? ExeFolder() + L"\\screenshots" : folder;
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

@@ -17,7 +17,7 @@
 #include "job_watch.h"
 #include "launch/launch_folder.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 // ---- The CD and the registry -------------------------------------------------------------
 
@@ -168,4 +168,4 @@ std::wstring ScreenshotFolder();
 // written whole, else the call that failed.
 [[nodiscard]] std::wstring SaveScreenshot(HWND window, const wchar_t* name);
 
-}  // namespace e2e
+}  // namespace launcher_driver

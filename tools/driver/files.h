@@ -16,7 +16,8 @@ inline std::wstring ExeFolder() {
   wchar_t path[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   if (length == 0 || length == MAX_PATH) {
-    e2e::NoteFailedCall(L"the test program's folder", e2e::CallFailed(L"GetModuleFileNameW"));
+    launcher_driver::NoteFailedCall(L"the test program's folder",
+                                    launcher_driver::CallFailed(L"GetModuleFileNameW"));
     return L"";
   }
   const std::wstring name(path, length);
@@ -29,7 +30,7 @@ inline std::wstring ExeFolder() {
        at = filePath.find(L'\\', at + 1)) {
     if (!CreateDirectoryW(filePath.substr(0, at).c_str(), nullptr) &&
         GetLastError() != ERROR_ALREADY_EXISTS) {
-      return e2e::CallFailed(L"CreateDirectoryW");
+      return launcher_driver::CallFailed(L"CreateDirectoryW");
     }
   }
   return L"";
@@ -43,7 +44,7 @@ inline std::wstring ExeFolder() {
   if (!search) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return L"";
-    return e2e::CallFailed(L"FindFirstFileW", error);
+    return launcher_driver::CallFailed(L"FindFirstFileW", error);
   }
   do {
     const std::wstring name = found.cFileName;
@@ -52,12 +53,13 @@ inline std::wstring ExeFolder() {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       const std::wstring failure = EmptyFolder(path);
       if (!failure.empty()) return failure;
-      if (!RemoveDirectoryW(path.c_str())) return e2e::CallFailed(L"RemoveDirectoryW");
+      if (!RemoveDirectoryW(path.c_str())) return launcher_driver::CallFailed(L"RemoveDirectoryW");
     } else if (!DeleteFileW(path.c_str())) {
-      return e2e::CallFailed(L"DeleteFileW");
+      return launcher_driver::CallFailed(L"DeleteFileW");
     }
   } while (FindNextFileW(search.Get(), &found));
-  return GetLastError() == ERROR_NO_MORE_FILES ? L"" : e2e::CallFailed(L"FindNextFileW");
+  return GetLastError() == ERROR_NO_MORE_FILES ? L""
+                                               : launcher_driver::CallFailed(L"FindNextFileW");
 }
 
 // Deletes `folder` and everything in it; "" also where it was not there.
@@ -68,7 +70,7 @@ inline std::wstring ExeFolder() {
       GetLastError() == ERROR_PATH_NOT_FOUND) {
     return L"";
   }
-  return e2e::CallFailed(L"RemoveDirectoryW");
+  return launcher_driver::CallFailed(L"RemoveDirectoryW");
 }
 
 }  // namespace win_tier

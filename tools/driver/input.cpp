@@ -1,7 +1,7 @@
 // Real keyboard and mouse input, as a user gives it, to the foreground window.
 #include "driver.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 namespace {
 
@@ -82,4 +82,4 @@ void CloseBox(HWND window) {
   Settle();
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

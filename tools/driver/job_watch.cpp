@@ -5,7 +5,7 @@
 #include "call_failure.h"
 #include "process_parameters.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 namespace {
 
@@ -157,4 +157,4 @@ std::wstring JobWatch::EndAll(DWORD milliseconds) {
   }
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

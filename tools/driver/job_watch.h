@@ -13,7 +13,7 @@
 #include "win32/scoped_handle.h"
 #include "win32/scoped_lock.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 // How long a new process may take to set up its parameters (its loader runs first, slowly
 // on a loaded or emulated machine).
@@ -71,4 +71,4 @@ class JobWatch {
   std::vector<kavrio::ScopedHandle> handles_;  // one per process, so that its exit code stays
 };
 
-}  // namespace e2e
+}  // namespace launcher_driver

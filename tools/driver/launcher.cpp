@@ -2,7 +2,7 @@
 #include "driver.h"
 #include "records.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 namespace {
 
@@ -62,4 +62,4 @@ std::wstring StartLauncher(Launcher& launcher, const std::wstring& exe) {
   return StartLauncher(launcher, options);
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

@@ -9,7 +9,7 @@
 #include "driver.h"
 #include "win32/scoped.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 enum class Find {
   Text,     // the control whose text is `key`
@@ -161,4 +161,4 @@ inline bool ShowsForm(DWORD processId, const wchar_t* controlText) {
   return FindForm(processId, controlText) != nullptr;
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

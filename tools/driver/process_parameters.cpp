@@ -3,7 +3,7 @@
 #include "call_failure.h"
 #include "remote_process.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 namespace {
 
@@ -91,4 +91,4 @@ void ReadParameters(HANDLE process, WatchedProcess& watched) {
   }
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

@@ -6,7 +6,7 @@
 
 #include "job_watch.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 // Fills watched.program, commandLine and workingFolder (watched.read), or watched.unread
 // with why they could not be read; then at least the program file, which the process object
@@ -14,4 +14,4 @@ namespace e2e {
 // kParametersWait at most, until they are there or the process has ended.
 void ReadParameters(HANDLE process, WatchedProcess& watched);
 
-}  // namespace e2e
+}  // namespace launcher_driver

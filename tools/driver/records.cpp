@@ -7,7 +7,7 @@
 #include "utf8.h"
 #include "win32/scoped_handle.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 namespace {
 
@@ -100,4 +100,4 @@ std::vector<PlantedLoad> PlantedLoads() {
   return loads;
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

@@ -3,7 +3,7 @@
 #include "driver.h"
 #include "win32/scoped_handle.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 namespace {
 
@@ -120,4 +120,4 @@ std::wstring PreferPlantedDllsIn(const wchar_t* exeName, bool on) {
   return L"";
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

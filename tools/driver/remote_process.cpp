@@ -6,7 +6,7 @@
 
 #include "call_failure.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 namespace {
 
@@ -45,4 +45,4 @@ DWORD PebAddress(HANDLE process, std::wstring& failure) {
   return reinterpret_cast<DWORD>(basic.PebBaseAddress);
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

@@ -5,7 +5,7 @@
 #include "win32/scoped.h"
 #include "win32/scoped_handle.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 namespace {
 
@@ -80,4 +80,4 @@ std::wstring SaveScreenshot(HWND window, const wchar_t* name) {
   return failure;
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

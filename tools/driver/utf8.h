@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace e2e {
+namespace launcher_driver {
 
 // A text that is not UTF-8 gives what MultiByteToWideChar makes of it: the records are then
 // not what a check expects, and it says so.
@@ -17,4 +17,4 @@ inline std::wstring FromUtf8(const std::string& text) {
   return wide;
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

@@ -2,7 +2,7 @@
 // sizes and focus.
 #include "driver.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 namespace {
 
@@ -134,4 +134,4 @@ HWND FocusOf(HWND topLevel) {
   return info.hwndFocus;
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

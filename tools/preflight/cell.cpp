@@ -42,7 +42,7 @@ std::wstring UseHighContrastColours() {
     colours.push_back(colour);
   }
   if (!SetSysColors(static_cast<int>(elements.size()), elements.data(), colours.data())) {
-    return e2e::CallFailed(L"SetSysColors");
+    return launcher_driver::CallFailed(L"SetSysColors");
   }
   return L"";
 }
@@ -122,16 +122,18 @@ bool ParseCell(int argc, wchar_t** argv, Cell& cell, std::wstring& error) {
 
 std::vector<std::wstring> ApplyCell(const Cell& cell) {
   std::vector<std::wstring> failures;
-  Note(failures, L"browser",
-       e2e::SetBrowserVersion(cell.browserKey
-                                  ? e2e::BrowserVersion{e2e::VersionKind::Text, cell.browser, 0}
-                                  : e2e::BrowserVersion{e2e::VersionKind::NoKey, L"", 0}));
-  Note(failures, L"dpi", e2e::SetLogPixels(cell.dpi));
+  Note(
+      failures, L"browser",
+      launcher_driver::SetBrowserVersion(
+          cell.browserKey
+              ? launcher_driver::BrowserVersion{launcher_driver::VersionKind::Text, cell.browser, 0}
+              : launcher_driver::BrowserVersion{launcher_driver::VersionKind::NoKey, L"", 0}));
+  Note(failures, L"dpi", launcher_driver::SetLogPixels(cell.dpi));
   for (const std::wstring& program :
-       {std::wstring(L"kavrio.exe"), FileNameOf(e2e::kHomeSetup), FileNameOf(e2e::kAgentSetup),
-        FileNameOf(e2e::kBrowserSetup)}) {
+       {std::wstring(L"kavrio.exe"), FileNameOf(launcher_driver::kHomeSetup),
+        FileNameOf(launcher_driver::kAgentSetup), FileNameOf(launcher_driver::kBrowserSetup)}) {
     Note(failures, L"windows (" + program + L")",
-         e2e::ReportWindowsTo(program.c_str(), cell.windows->mode));
+         launcher_driver::ReportWindowsTo(program.c_str(), cell.windows->mode));
   }
   if (cell.highContrast) Note(failures, L"colours", UseHighContrastColours());
   return failures;

@@ -13,7 +13,7 @@ namespace preflight {
 
 namespace {
 
-using e2e::CallFailed;
+using launcher_driver::CallFailed;
 
 // The version fields of a 32-bit PEB: OSMajorVersion, OSMinorVersion, OSBuildNumber and
 // OSCSDVersion, OSPlatformId.
@@ -100,10 +100,10 @@ ToldWindows ReadToldWindows(HANDLE process) {
     told.unread = L"the process had ended";
     return told;
   }
-  const DWORD peb = e2e::PebAddress(process, told.unread);
+  const DWORD peb = launcher_driver::PebAddress(process, told.unread);
   PebVersion version = {};
   if (!peb) return told;
-  if (!e2e::ReadRemote(process, peb + kOsVersionInPeb, &version, sizeof version)) {
+  if (!launcher_driver::ReadRemote(process, peb + kOsVersionInPeb, &version, sizeof version)) {
     told.unread = CallFailed(L"ReadProcessMemory");
     return told;
   }

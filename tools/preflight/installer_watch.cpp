@@ -4,7 +4,7 @@ namespace preflight {
 
 namespace {
 
-bool IsCrashHandler(const e2e::WatchedProcess& process) {
+bool IsCrashHandler(const launcher_driver::WatchedProcess& process) {
   const std::wstring& path = process.program;
   const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
   return CompareStringOrdinal(name.c_str(), -1, L"winedbg.exe", -1, TRUE) == CSTR_EQUAL;
@@ -15,7 +15,7 @@ bool IsCrashHandler(const e2e::WatchedProcess& process) {
 void InstallerWatch::Watch(bool expected, RunResult& result) {
   const DWORD wait = expected ? kStartWait : kNothingStartsWait;
   const DWORD start = GetTickCount();
-  std::optional<e2e::WatchedProcess> installer = Installer();
+  std::optional<launcher_driver::WatchedProcess> installer = Installer();
   while (!installer && GetTickCount() - start < wait) {
     Sleep(20);
     installer = Installer();
@@ -32,25 +32,25 @@ void InstallerWatch::Watch(bool expected, RunResult& result) {
 }
 
 bool InstallerWatch::IsInstallerProcess(DWORD id) {
-  for (const e2e::WatchedProcess& process : launcher_.started.Processes()) {
+  for (const launcher_driver::WatchedProcess& process : launcher_.started.Processes()) {
     if (process.id == id) return IsInstaller(process);
   }
   return false;
 }
 
-std::optional<e2e::WatchedProcess> InstallerWatch::Installer() {
-  for (const e2e::WatchedProcess& process : launcher_.started.Processes()) {
+std::optional<launcher_driver::WatchedProcess> InstallerWatch::Installer() {
+  for (const launcher_driver::WatchedProcess& process : launcher_.started.Processes()) {
     if (IsInstaller(process)) return process;
   }
   return std::nullopt;
 }
 
-bool InstallerWatch::IsInstaller(const e2e::WatchedProcess& process) const {
+bool InstallerWatch::IsInstaller(const launcher_driver::WatchedProcess& process) const {
   return process.id != launcher_.process.id && !IsCrashHandler(process);
 }
 
 HWND InstallerWatch::InstallerWindow() {
-  for (HWND window : e2e::VisibleWindowsOfEveryProcess()) {
+  for (HWND window : launcher_driver::VisibleWindowsOfEveryProcess()) {
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     if (IsInstallerProcess(owner)) return window;
@@ -59,7 +59,7 @@ HWND InstallerWatch::InstallerWindow() {
 }
 
 bool InstallerWatch::AllInstallerProcessesEnded() {
-  for (const e2e::WatchedProcess& process : launcher_.started.Processes()) {
+  for (const launcher_driver::WatchedProcess& process : launcher_.started.Processes()) {
     if (IsInstaller(process) && !process.ended) return false;
   }
   return true;
@@ -77,8 +77,8 @@ void InstallerWatch::SeeWindow(RunResult& result) {
   if (!window) return;
   Sleep(500);  // its first paint
   result.installerWindowSeen = true;
-  result.installerWindowTitle = e2e::TextOf(window);
-  result.installerScreenshotFailure = e2e::SaveScreenshot(window, L"installer");
+  result.installerWindowTitle = launcher_driver::TextOf(window);
+  result.installerScreenshotFailure = launcher_driver::SaveScreenshot(window, L"installer");
   if (result.installerScreenshotFailure.empty()) result.installerScreenshot = L"installer.bmp";
 }
 

@@ -17,11 +17,11 @@ constexpr DWORD kStartWait = 10000;
 constexpr DWORD kNothingStartsWait = 1500;
 // The job watch reads a new process's parameters for kParametersWait at most: a little
 // longer here, so that its answer, either way, is in.
-constexpr DWORD kSettleWait = e2e::kParametersWait + 5000;
+constexpr DWORD kSettleWait = launcher_driver::kParametersWait + 5000;
 
 class InstallerWatch {
  public:
-  explicit InstallerWatch(e2e::Launcher& launcher) : launcher_(launcher) {}
+  explicit InstallerWatch(launcher_driver::Launcher& launcher) : launcher_(launcher) {}
 
   // Waits for a start (on a road that starts nothing, a short while for a late one), for
   // what it was started with, and for its first window, which it saves. Fills
@@ -33,13 +33,13 @@ class InstallerWatch {
 
  private:
   // The installer's first process as the job watch knows it now, if one has started.
-  std::optional<e2e::WatchedProcess> Installer();
-  bool IsInstaller(const e2e::WatchedProcess& process) const;
+  std::optional<launcher_driver::WatchedProcess> Installer();
+  bool IsInstaller(const launcher_driver::WatchedProcess& process) const;
   HWND InstallerWindow();
   bool AllInstallerProcessesEnded();
   void SeeWindow(RunResult& result);
 
-  e2e::Launcher& launcher_;
+  launcher_driver::Launcher& launcher_;
 };
 
 }  // namespace preflight

@@ -11,7 +11,7 @@ namespace {
 // The window's static texts, one after the other.
 std::wstring TextsOf(HWND window) {
   std::wstring text;
-  for (const e2e::Control& control : e2e::Controls(window)) {
+  for (const launcher_driver::Control& control : launcher_driver::Controls(window)) {
     if (control.className == L"Static" && !control.text.empty()) {
       text += (text.empty() ? L"" : L" ") + control.text;
     }
@@ -24,7 +24,7 @@ std::wstring TextsOf(HWND window) {
 std::vector<std::wstring> OtherWindows(const std::vector<HWND>& before, DWORD launcherId,
                                        InstallerWatch& installer) {
   std::vector<std::wstring> others;
-  for (HWND window : e2e::VisibleWindowsOfEveryProcess()) {
+  for (HWND window : launcher_driver::VisibleWindowsOfEveryProcess()) {
     if (std::find(before.begin(), before.end(), window) != before.end()) continue;
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
@@ -32,7 +32,8 @@ std::vector<std::wstring> OtherWindows(const std::vector<HWND>& before, DWORD la
     Screen screen;
     if (owner == launcherId && FormScreen(window, screen)) continue;
     const std::wstring text = TextsOf(window);
-    others.push_back(L"\"" + e2e::TextOf(window) + L"\"" + (text.empty() ? L"" : L": " + text));
+    others.push_back(L"\"" + launcher_driver::TextOf(window) + L"\"" +
+                     (text.empty() ? L"" : L": " + text));
   }
   return others;
 }

@@ -44,7 +44,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   const std::vector<std::wstring> setUpFailures = preflight::ApplyCell(cell);
   const preflight::RunResult result = preflight::RunCell(cell, setUpFailures);
-  const std::wstring folder = e2e::ScreenshotFolder();
+  const std::wstring folder = launcher_driver::ScreenshotFolder();
   if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
     std::fprintf(stderr, "preflight_run: cannot make %ls: error %lu\n", folder.c_str(),
                  GetLastError());

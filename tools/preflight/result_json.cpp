@@ -61,7 +61,7 @@ std::string ToJson(const RunResult& result) {
   out.End(']');
   out.Key("started");
   if (result.started) {
-    const e2e::WatchedProcess& installer = result.installer;
+    const launcher_driver::WatchedProcess& installer = result.installer;
     out.Begin('{').Key("program").Text(installer.program);
     out.Key("command_line");
     installer.read ? out.Text(installer.commandLine) : out.Null();

@@ -24,7 +24,7 @@ HWND RoadDriver::WaitForRoadWindow(Screen expected, DWORD wait) {
   RoadProgress& road = result_.road;
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < wait) {
-    for (HWND window : e2e::VisibleWindows(launcher_.process.id)) {
+    for (HWND window : launcher_driver::VisibleWindows(launcher_.process.id)) {
       if (std::find(driven_.begin(), driven_.end(), window) != driven_.end()) continue;
       if (road.driven == 0) NoteFirstWindow();
       if (!Ends(window, expected)) continue;
@@ -47,7 +47,7 @@ HWND RoadDriver::WaitForRoadWindow(Screen expected, DWORD wait) {
 bool RoadDriver::Ends(HWND window, Screen expected) {
   Screen screen = expected;
   const bool form = FormScreen(window, screen);
-  const bool box = e2e::ClassOf(window) == L"#32770";
+  const bool box = launcher_driver::ClassOf(window) == L"#32770";
   if ((form && screen == expected) || (box && expected == Screen::RestartWarning)) return true;
   if (!form && !box) return false;  // not yet one of the launcher's windows
   RoadProgress& road = result_.road;
@@ -55,7 +55,7 @@ bool RoadDriver::Ends(HWND window, Screen expected) {
   road.seen = screen;
   if (form) {
     See(window, screen);  // what opened instead, for the page
-    e2e::CloseBox(window);
+    launcher_driver::CloseBox(window);
   }
   return true;
 }
@@ -72,21 +72,21 @@ bool RoadDriver::Act(HWND window, const RoadStep& step) {
   switch (step.action) {
     case Action::Press: {
       const wchar_t* text = ButtonText(step.screen, step.control);
-      HWND control = e2e::ButtonOf(window, text);
+      HWND control = launcher_driver::ButtonOf(window, text);
       if (!control) {
         result_.road.broke = Break::NoControl;
         result_.road.detail = text;
         return false;
       }
-      e2e::ClickCentre(control);
+      launcher_driver::ClickCentre(control);
       return true;
     }
     case Action::Close:
-      e2e::CloseBox(window);
+      launcher_driver::CloseBox(window);
       return true;
     case Action::Enter:
-      e2e::BringToFront(window);
-      e2e::PressKey(VK_RETURN);
+      launcher_driver::BringToFront(window);
+      launcher_driver::PressKey(VK_RETURN);
       return true;
   }
   return false;
@@ -94,7 +94,7 @@ bool RoadDriver::Act(HWND window, const RoadStep& step) {
 
 // Reads a window as it opens.
 void RoadDriver::See(HWND window, Screen screen) {
-  e2e::BringToFront(window);
+  launcher_driver::BringToFront(window);
   result_.windows.push_back(Look(window, screen));
   const std::vector<std::wstring>& problems = result_.windows.back().problems;
   result_.problems.insert(result_.problems.end(), problems.begin(), problems.end());

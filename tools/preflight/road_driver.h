@@ -19,7 +19,7 @@ constexpr DWORD kNextWindowWait = 10000;
 class RoadDriver {
  public:
   // `started`: GetTickCount() as the launcher was started.
-  RoadDriver(const RoadDefinition& road, e2e::Launcher& launcher, DWORD started,
+  RoadDriver(const RoadDefinition& road, launcher_driver::Launcher& launcher, DWORD started,
              RunResult& result)
       : road_(road), launcher_(launcher), started_(started), result_(result) {}
 
@@ -37,7 +37,7 @@ class RoadDriver {
   void See(HWND window, Screen screen);
 
   const RoadDefinition& road_;
-  e2e::Launcher& launcher_;
+  launcher_driver::Launcher& launcher_;
   DWORD started_;
   RunResult& result_;
   std::vector<HWND> driven_;  // the road's windows seen so far

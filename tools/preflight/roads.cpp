@@ -50,7 +50,7 @@ const RoadDefinition* RoadNamed(const std::wstring& name) {
 }
 
 std::wstring InstallerOf(const RoadDefinition& road) {
-  return road.installer ? e2e::OnTheCd(road.installer) : L"";
+  return road.installer ? launcher_driver::OnTheCd(road.installer) : L"";
 }
 
 }  // namespace preflight

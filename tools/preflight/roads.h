@@ -56,9 +56,10 @@ constexpr bool SameText(const Char* a, const Char* b) {
 }
 
 template <std::size_t N>
-constexpr const wchar_t* ButtonTextIn(const e2e::Lookup (&rows)[N], const char* control) {
-  for (const e2e::Lookup& row : rows) {
-    if (row.find == e2e::Find::Text && SameText(row.name, control)) return row.key;
+constexpr const wchar_t* ButtonTextIn(const launcher_driver::Lookup (&rows)[N],
+                                      const char* control) {
+  for (const launcher_driver::Lookup& row : rows) {
+    if (row.find == launcher_driver::Find::Text && SameText(row.name, control)) return row.key;
   }
   return nullptr;
 }
@@ -68,11 +69,11 @@ constexpr const wchar_t* ButtonText(Screen screen, const char* control) {
   if (!control) return nullptr;
   switch (screen) {
     case Screen::Menu:
-      return ButtonTextIn(e2e::kMenuLookup, control);
+      return ButtonTextIn(launcher_driver::kMenuLookup, control);
     case Screen::Business:
-      return ButtonTextIn(e2e::kBusinessLookup, control);
+      return ButtonTextIn(launcher_driver::kBusinessLookup, control);
     case Screen::Prompt:
-      return ButtonTextIn(e2e::kPromptLookup, control);
+      return ButtonTextIn(launcher_driver::kPromptLookup, control);
     case Screen::RestartWarning:
       return nullptr;  // a message box: only its text is the launcher's
   }

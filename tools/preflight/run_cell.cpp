@@ -20,8 +20,8 @@ void ReadBackSurroundings(CellReadBack& seen) {
 
 // After the road: the launcher's end, what it started, what else opened; then every process
 // that it started is ended.
-void WatchTheEnd(const Cell& cell, e2e::Launcher& launcher, const std::vector<HWND>& before,
-                 RunResult& result) {
+void WatchTheEnd(const Cell& cell, launcher_driver::Launcher& launcher,
+                 const std::vector<HWND>& before, RunResult& result) {
   result.launcherEnded = launcher.WaitForExit(kNextWindowWait);
   result.launcherExitCode = launcher.ExitCode();
   if (result.firstWindowMs < 0) {
@@ -33,7 +33,7 @@ void WatchTheEnd(const Cell& cell, e2e::Launcher& launcher, const std::vector<HW
   installer.Watch(cell.road->installer != nullptr, result);
   result.otherDialogs = OtherWindows(before, launcher.process.id, installer);
   const std::wstring ended = launcher.started.EndAll();
-  if (!ended.empty()) e2e::NoteFailedCall(L"ending the launcher's processes", ended);
+  if (!ended.empty()) launcher_driver::NoteFailedCall(L"ending the launcher's processes", ended);
 }
 
 }  // namespace
@@ -42,13 +42,13 @@ RunResult RunCell(const Cell& cell, const std::vector<std::wstring>& setUpFailur
   RunResult result;
   result.cellProblems = setUpFailures;
   ReadBackSurroundings(result.readBack);
-  const std::vector<HWND> before = e2e::VisibleWindowsOfEveryProcess();
-  e2e::LaunchOptions options;
+  const std::vector<HWND> before = launcher_driver::VisibleWindowsOfEveryProcess();
+  launcher_driver::LaunchOptions options;
   options.recordStarts = false;
   const DWORD started = GetTickCount();
   {
-    e2e::Launcher launcher;  // its job, and every process in it, ends with it
-    const std::wstring failure = e2e::StartLauncher(launcher, options);
+    launcher_driver::Launcher launcher;  // its job, and every process in it, ends with it
+    const std::wstring failure = launcher_driver::StartLauncher(launcher, options);
     if (failure.empty()) {
       RoadDriver(*cell.road, launcher, started, result).Drive();
       WatchTheEnd(cell, launcher, before, result);
@@ -62,7 +62,7 @@ RunResult RunCell(const Cell& cell, const std::vector<std::wstring>& setUpFailur
        CellDifferences(cell, result.readBack, PromisedColours(cell))) {
     result.cellProblems.push_back(difference);
   }
-  result.failedCalls = e2e::TakeFailedCalls();
+  result.failedCalls = launcher_driver::TakeFailedCalls();
   Judge(cell, result);
   return result;
 }

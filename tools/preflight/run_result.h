@@ -43,7 +43,7 @@ struct RunResult {
   bool launcherEnded = false;
   DWORD launcherExitCode = STILL_ACTIVE;
   bool started = false;
-  e2e::WatchedProcess installer;
+  launcher_driver::WatchedProcess installer;
   bool installerWindowSeen = false;
   std::wstring installerWindowTitle;
   std::wstring installerScreenshot;         // "": none was saved

@@ -30,7 +30,7 @@ std::wstring BreakProblem(const RoadProgress& road, DWORD exitCode) {
 // The road's end: its installer started from the CD as promised, or nothing started.
 void JudgeEnd(const std::wstring& expected, RunResult& result) {
   std::vector<std::wstring>& problems = result.problems;
-  const e2e::WatchedProcess& started = result.installer;
+  const launcher_driver::WatchedProcess& started = result.installer;
   if (expected.empty()) {
     if (result.started) {
       problems.push_back(L"started " + started.program + L" on a road that starts nothing");

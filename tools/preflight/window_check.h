@@ -24,7 +24,7 @@ std::wstring Quoted(const std::wstring& text);
 bool FormScreen(HWND window, Screen& screen);
 
 struct SeenControl {
-  e2e::Control control;
+  launcher_driver::Control control;
   bool inside = true;
 };
 

@@ -9,6 +9,9 @@
 
 namespace e2e {
 
+// The roads are driven with the launcher's driver (tools/driver).
+using namespace launcher_driver;
+
 // Waits for the launcher's report, saves it as `screenshot` (unless null), checks that it
 // shows "Erro <numberAndDescription>" and stands alone, and answers it.
 inline void ExpectReportThenEnd(Launcher& launcher, const std::wstring& numberAndDescription,

@@ -18,6 +18,9 @@
 
 namespace e2e {
 
+// The roads are driven with the launcher's driver (tools/driver).
+using namespace launcher_driver;
+
 // Nothing was started, and nothing starts a little later either.
 inline void ExpectNothingStarted() {
   Sleep(500);

@@ -139,7 +139,8 @@ TEST_P(PromptRoad, ShowsThePromptNeverTheMenuAndNaoEnds) {
 // A current browser written only where a 64-bit program would look: the shipped 32-bit exe
 // reads WOW6432Node, finds no browser there, and prompts.
 TEST_F(Road, AVersionInThe64BitViewAloneIsNotWhatTheShippedExeReads) {
-  ASSERT_TRUE(Done(SetBrowserVersion({VersionKind::Text, L"6.0.2800.1106", 0}, RegistryView::Native64)));
+  ASSERT_TRUE(
+      Done(SetBrowserVersion({VersionKind::Text, L"6.0.2800.1106", 0}, RegistryView::Native64)));
   HWND prompt = StartPrompt({VersionKind::NoKey, L"", 0});
   ASSERT_NE(prompt, nullptr);
   EXPECT_FALSE(ShowsForm(launcher.process.id, L"Kavrio Business"));

@@ -16,6 +16,10 @@
 namespace preflight {
 namespace {
 
+using launcher_driver::RegistryView;
+using launcher_driver::SetBrowserVersion;
+using launcher_driver::VersionKind;
+
 using Colours = std::vector<std::pair<int, COLORREF>>;
 
 Cell CellOf(const wchar_t* windows, DWORD dpi, const wchar_t* browser) {
@@ -111,11 +115,11 @@ class CellUnderWine : public CellSetUp {
     seen.browser = ReadBrowser();
     seen.driveType = GetDriveTypeW(L"D:\\");
     seen.fresh = ProbeFreshProgram();
-    e2e::Launcher launcher;
-    EXPECT_TRUE(Done(e2e::StartLauncher(launcher)));
-    HWND window = e2e::WaitForForm(launcher.process.id, L"Kavrio");
+    launcher_driver::Launcher launcher;
+    EXPECT_TRUE(Done(launcher_driver::StartLauncher(launcher)));
+    HWND window = launcher_driver::WaitForForm(launcher.process.id, L"Kavrio");
     seen.windows = ReadToldWindows(launcher.process.handle.Get());
-    if (window) e2e::CloseBox(window);
+    if (window) launcher_driver::CloseBox(window);
     launcher.WaitForExit();
     for (const std::wstring& difference : CellDifferences(cell, seen, PromisedColours(cell))) {
       problems.push_back(difference);
@@ -128,7 +132,7 @@ class CellUnderWine : public CellSetUp {
 const wchar_t kPlainD[] = L"drive D: is not a CD-ROM drive (GetDriveType answers 3)";
 
 TEST_F(CellUnderWine, ReadsBackWhatTheLauncherMeets) {
-  ASSERT_TRUE(Done(e2e::LayOutCd()));
+  ASSERT_TRUE(Done(launcher_driver::LayOutCd()));
   struct Row {
     const char* name;
     Cell cell;
@@ -142,9 +146,9 @@ TEST_F(CellUnderWine, ReadsBackWhatTheLauncherMeets) {
         kPlainD}},
       {"the browser in the 64-bit view alone", CellOf(L"winxp", 96, L"6.0.2800.1106"),
        [] {
-         ASSERT_TRUE(Done(e2e::SetBrowserVersion({e2e::VersionKind::NoKey, L"", 0})));
-         ASSERT_TRUE(Done(e2e::SetBrowserVersion({e2e::VersionKind::Text, L"6.0.2800.1106", 0},
-                                                 e2e::RegistryView::Native64)));
+         ASSERT_TRUE(Done(SetBrowserVersion({VersionKind::NoKey, L"", 0})));
+         ASSERT_TRUE(Done(SetBrowserVersion({VersionKind::Text, L"6.0.2800.1106", 0},
+                                            RegistryView::Native64)));
        },
        {kPlainD,
         L"browser: the launcher's registry view holds no Internet Explorer key, not Version "

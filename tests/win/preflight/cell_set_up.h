@@ -15,12 +15,13 @@ class CellSetUp : public ::testing::Test {
   void TearDown() override {
     for (const wchar_t* program : {L"kavrio.exe", L"Setup.exe",
                                    L"Instalador Assistente Kavrio.exe", L"ie5setup.exe"}) {
-      EXPECT_TRUE(Done(e2e::ReportWindowsTo(program, nullptr)));
+      EXPECT_TRUE(Done(launcher_driver::ReportWindowsTo(program, nullptr)));
     }
-    EXPECT_TRUE(Done(e2e::SetLogPixels(96)));
-    for (e2e::RegistryView view : {e2e::RegistryView::Shipped32, e2e::RegistryView::Native64}) {
-      EXPECT_TRUE(Done(e2e::SetBrowserVersion({e2e::VersionKind::Text, L"9.11.9600.18376", 0},
-                                              view)));
+    EXPECT_TRUE(Done(launcher_driver::SetLogPixels(96)));
+    for (launcher_driver::RegistryView view :
+         {launcher_driver::RegistryView::Shipped32, launcher_driver::RegistryView::Native64}) {
+      EXPECT_TRUE(Done(launcher_driver::SetBrowserVersion(
+          {launcher_driver::VersionKind::Text, L"9.11.9600.18376", 0}, view)));
     }
     EXPECT_TRUE(NoCallFailed());
   }

@@ -29,7 +29,7 @@ struct MenuSpec {
   std::wstring title = L"Kavrio";
   std::vector<ChildSpec> children = {
       {L"Static", L"", {144, 16, 433, 73}, -1},  // the heading's box
-      {L"Static", e2e::kLabel2Menu, {40, 16, 263, 48}, 0},
+      {L"Static", launcher_driver::kLabel2Menu, {40, 16, 263, 48}, 0},
       {L"Button", L"&Sair", {344, 304, 425, 337}, -1},
       {L"Static", L"", {-8, -16, 545, 297}, -1},  // the frame whose bottom is the etched line
       {L"Button", L"Kavrio", {152, 136, 441, 169}, 3},
@@ -56,7 +56,7 @@ HWND Build(const MenuSpec& spec) {
                                    child.parent < 0 ? window : made[child.parent], nullptr,
                                    nullptr, nullptr));
   }
-  e2e::BringToFront(window);
+  launcher_driver::BringToFront(window);
   SetFocus(made[spec.focus]);
   return window;
 }
@@ -83,14 +83,15 @@ TEST(WindowCheck, NamesWhatDiffersFromTheLaunchersWindow) {
       {"a screenshot that cannot be written", [](MenuSpec& s) { s.screenshotBlocked = true; },
        {L"menu: its screenshot could not be saved: CreateFileW failed with error 5"}},
   };
-  const std::wstring blocker = e2e::ScreenshotFolder() + L"\\menu.bmp";
+  const std::wstring blocker = launcher_driver::ScreenshotFolder() + L"\\menu.bmp";
   for (const ChangeRow<MenuSpec>& row : rows) {
     SCOPED_TRACE(row.name);
     MenuSpec spec;
     row.change(spec);
     if (spec.screenshotBlocked) {
       DeleteFileW(blocker.c_str());  // the screenshot of an earlier row
-      ASSERT_TRUE(CreateDirectoryW(blocker.c_str(), nullptr)) << e2e::CallFailed(L"CreateDirectoryW");
+      ASSERT_TRUE(CreateDirectoryW(blocker.c_str(), nullptr))
+          << launcher_driver::CallFailed(L"CreateDirectoryW");
     }
     HWND window = Build(spec);
     const SeenWindow seen = Look(window, Screen::Menu);
@@ -115,7 +116,7 @@ RunResult AsPromised(const RoadDefinition& road) {
   result.launcherEnded = true;
   result.launcherExitCode = 0;
   result.started = true;
-  result.installer.program = e2e::kHomeSetup;
+  result.installer.program = launcher_driver::kHomeSetup;
   result.installer.commandLine = L"\"D:\\Setup.exe\"";
   result.installer.workingFolder = L"C:\\";
   result.installer.read = true;

@@ -20,7 +20,7 @@ constexpr DWORD kEndWait = 10000;
 DWORD ChildNamed(DWORD parent, const wchar_t* name) {
   const kavrio::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) {
-    ADD_FAILURE() << e2e::CallFailed(L"CreateToolhelp32Snapshot");
+    ADD_FAILURE() << launcher_driver::CallFailed(L"CreateToolhelp32Snapshot");
     return 0;
   }
   PROCESSENTRY32W entry = {};
@@ -52,7 +52,7 @@ bool EndsByItself(DWORD id) {
 }
 
 // Starts the runner for the cell: Windows 10, 96 dpi, a current browser, the road.
-std::wstring StartRunner(const wchar_t* road, e2e::StartedProcess& runner) {
+std::wstring StartRunner(const wchar_t* road, launcher_driver::StartedProcess& runner) {
   const std::wstring program = win_tier::ExeFolder() + L"\\preflight_run.exe";
   std::wstring commandLine = L"\"" + program +
                              L"\" --windows win10 --dpi 96 --browser 6.0.2800.1106 "
@@ -62,7 +62,7 @@ std::wstring StartRunner(const wchar_t* road, e2e::StartedProcess& runner) {
   PROCESS_INFORMATION made = {};
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       nullptr, &startup, &made)) {
-    return e2e::CallFailed(L"CreateProcessW");
+    return launcher_driver::CallFailed(L"CreateProcessW");
   }
   runner.handle.Reset(made.hProcess);
   runner.thread.Reset(made.hThread);
@@ -73,7 +73,7 @@ std::wstring StartRunner(const wchar_t* road, e2e::StartedProcess& runner) {
 class RunnerKilled : public CellSetUp {};
 
 TEST_F(RunnerKilled, LeavesNoLauncherAndNoInstaller) {
-  ASSERT_TRUE(Done(e2e::LayOutCd()));
+  ASSERT_TRUE(Done(launcher_driver::LayOutCd()));
   struct Row {
     const char* name;
     const wchar_t* road;
@@ -85,7 +85,7 @@ TEST_F(RunnerKilled, LeavesNoLauncherAndNoInstaller) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    e2e::StartedProcess runner;
+    launcher_driver::StartedProcess runner;
     ASSERT_TRUE(Done(StartRunner(row.road, runner)));
     const DWORD launcher = WaitForChild(runner.id, L"kavrio.exe");
     ASSERT_NE(launcher, 0u) << "the runner started no launcher";
@@ -93,9 +93,10 @@ TEST_F(RunnerKilled, LeavesNoLauncherAndNoInstaller) {
     if (row.installer) {
       ASSERT_NE(installer, 0u) << "the launcher started no installer";
     } else {
-      ASSERT_NE(e2e::WaitForForm(launcher, L"Kavrio Business", kStartWait), nullptr);
+      ASSERT_NE(launcher_driver::WaitForForm(launcher, L"Kavrio Business", kStartWait), nullptr);
     }
-    ASSERT_TRUE(TerminateProcess(runner.handle.Get(), 1)) << e2e::CallFailed(L"TerminateProcess");
+    ASSERT_TRUE(TerminateProcess(runner.handle.Get(), 1))
+        << launcher_driver::CallFailed(L"TerminateProcess");
     ASSERT_EQ(WaitForSingleObject(runner.handle.Get(), kEndWait), WAIT_OBJECT_0);
     EXPECT_TRUE(EndsByItself(launcher)) << "the launcher outlived the runner";
     if (installer) {
