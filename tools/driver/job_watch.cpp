@@ -20,7 +20,9 @@ JobWatch::~JobWatch() {
   // The thread may be reading a new process's parameters, for kParametersWait at most. A
   // port that takes no message is closed instead, which ends the thread's wait too.
   if (!PostQueuedCompletionStatus(port_.Get(), 0, kStopKey, nullptr)) port_.Reset();
-  WaitForSingleObject(thread_.Get(), INFINITE);
+  if (WaitForSingleObject(thread_.Get(), INFINITE) == WAIT_FAILED) {
+    NoteFailedCall(L"ending the job's watch", CallFailed(L"WaitForSingleObject"));
+  }
 }
 
 std::wstring JobWatch::MakeJob() {
