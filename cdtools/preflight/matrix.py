@@ -9,7 +9,7 @@ high-contrast colour scheme.
 """
 import collections
 
-from cdtools import layout
+from cdtools.preflight.roads import load as load_roads
 
 Windows = collections.namedtuple("Windows", "mode name release")
 WINDOWS = (  # Wine's modes, oldest first; `release` as the installer check names it
@@ -28,19 +28,13 @@ DPIS = (96, 120, 144, 192)
 BROWSERS = (None, "4.72.3110.0", "5.00.2920.0000", "5.50.4807.2300", "6.0.2800.1106",
             "9.11.19041.0")
 
-# Each road and the launcher's windows that it shows, in order.
-ROADS = collections.OrderedDict([
-    ("menu-home", ("menu",)),
-    ("menu-business-next", ("menu", "business")),
-    ("menu-business-exit", ("menu", "business")),
-    ("prompt-yes", ("prompt", "restart-warning")),
-    ("prompt-no", ("prompt",)),
-    ("menu-close", ("menu",)),
-])
-STARTING_ROADS = ("menu-home", "menu-business-next", "prompt-yes")
-OTHER_ROADS = ("menu-business-exit", "prompt-no", "menu-close")
-# The installer that each road ends in, as the CD's layout names it (home, agent, browser).
-INSTALLER_OF = dict(zip(STARTING_ROADS, layout.INSTALLERS))
+# Each road and the launcher's windows that it shows, in order (roads.json).
+_ROADS = load_roads()
+ROADS = collections.OrderedDict((r.name, tuple(s.window for s in r.steps)) for r in _ROADS)
+STARTING_ROADS = tuple(r.name for r in _ROADS if r.installer)
+OTHER_ROADS = tuple(r.name for r in _ROADS if not r.installer)
+# The installer that each road ends in, as the CD's layout names it.
+INSTALLER_OF = {r.name: r.installer for r in _ROADS if r.installer}
 
 Cell = collections.namedtuple("Cell", "windows dpi browser colours road")
 
@@ -66,7 +60,7 @@ def _with_browsers(plan):
     turns = {True: 0, False: 0}
     cells = []
     for windows, dpi, road in plan:
-        prompt = road.startswith("prompt")
+        prompt = ROADS[road][0] == "prompt"
         states = PROMPT_BROWSERS if prompt else MENU_BROWSERS
         cells.append(Cell(windows, dpi, states[turns[prompt] % len(states)], "system", road))
         turns[prompt] += 1
@@ -120,6 +114,6 @@ def gaps(cells, windows=WINDOWS, dpis=DPIS, browsers=BROWSERS, roads=tuple(ROADS
     contrast = {w for c in cells if c.colours == "high-contrast" for w in ROADS[c.road]}
     need("high contrast in", ("menu", "business", "prompt"), contrast)
     for cell in cells:
-        if shows_prompt(cell.browser) != cell.road.startswith("prompt"):
+        if shows_prompt(cell.browser) != (ROADS[cell.road][0] == "prompt"):
             missing.append("%s: the browser state leads to the other window" % label(cell))
     return missing

@@ -2,6 +2,7 @@
 headers add to a run, and the page."""
 import contextlib
 import io
+import json
 import os
 import shutil
 import subprocess
@@ -9,7 +10,7 @@ import tempfile
 import unittest
 
 from cdtools import installer_check, test_programs
-from cdtools.preflight import command, image, matrix, page, report
+from cdtools.preflight import command, image, matrix, page, report, roads
 from cdtools.test_make_cd import crafted, placed
 
 NT = [p for p in installer_check.PLATFORMS if p[0].family == "NT"]
@@ -32,6 +33,28 @@ class MatrixTest(unittest.TestCase):
         self.assertEqual({c.windows for c in cells}, {"win98", "winxp", "win10"})
         self.assertEqual({c.dpi for c in cells}, {96, 144})
         self.assertEqual([g for g in matrix.gaps(cells) if "leads to" in g], [])
+
+    def test_a_road_that_the_runner_could_not_drive_is_refused(self):
+        def road(steps, installer=None, name="x"):
+            return {"name": name, "steps": steps, "installer": installer}
+
+        rows = [  # (what is off, the roads, what the refusal names)
+            ("a window that the launcher lacks", [road([["menus", "close"]])], "no window 'menus'"),
+            ("a press without its control", [road([["menu", "press"]])],
+             "'press' is no action with 0 arguments"),
+            ("an action that the runner lacks", [road([["menu", "wait", "1"]])],
+             "'wait' is no action with 1 arguments"),
+            ("an installer that the CD lacks", [road([["menu", "close"]], "setup.exe")],
+             "'setup.exe' is none of the CD's installers"),
+            ("a road that shows no window", [road([])], "at least one window"),
+            ("a road named twice", [road([["menu", "close"]])] * 2, "roads named twice: x"),
+            ("no list of roads", {"road": []}, "not a list of roads"),
+        ]
+        for case, data, says in rows:
+            with self.subTest(case):
+                text = json.dumps(data if isinstance(data, dict) else {"roads": data})
+                with self.assertRaisesRegex(roads.BadRoads, says):
+                    roads.parse(text)
 
 
 class HeaderProblemsTest(unittest.TestCase):

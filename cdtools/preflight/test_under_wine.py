@@ -100,5 +100,39 @@ class FaultyImageTest(unittest.TestCase):
         self.assertIn("menu-business-next: nothing started", result.stdout)
 
 
+def image_with(tree, name, c_source):
+    """Writes a program built with MinGW from c_source at tree/name."""
+    source = os.path.join(tree, "program.c")
+    with open(source, "w") as f:
+        f.write(c_source)
+    subprocess.run(["i686-w64-mingw32-gcc", "-mwindows", "-s", "-o", os.path.join(tree, name),
+                    source], check=True)
+    os.remove(source)
+
+
+class LauncherThatEndsAtOnceTest(unittest.TestCase):
+    """A kavrio.exe that ends at once, exit code 0 and no window: no road is driven, so every
+    run fails and says where its road broke."""
+
+    def test_every_run_fails_naming_the_window_that_never_showed(self):
+        iso = stand_in_image()
+        tree = tempfile.mkdtemp(dir=WORK)
+        self.addCleanup(shutil.rmtree, tree)
+        joliet.extract(iso, tree)
+        image_with(tree, "kavrio.exe", "int main(void) { return 0; }\n")
+        iso = os.path.join(WORK, "ends-at-once.iso")
+        xorriso_image(iso, tree)
+
+        result, report = preflight(iso, os.path.join(WORK, "ends-at-once"))
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        self.assertEqual(len(report["runs"]), len(matrix.ROADS))
+        for run in report["runs"]:
+            first = "prompt" if run["road"].startswith("prompt") else "menu"
+            with self.subTest(run["road"]):
+                self.assertFalse(run["passed"])
+                self.assertIn("the launcher ended (exit code 0) before showing the " + first,
+                              run["problems"])
+
+
 if __name__ == "__main__":
     unittest.main()

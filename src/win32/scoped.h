@@ -1,6 +1,7 @@
 // Owners of the GDI and heap resources that the engine would otherwise pair by hand: each
 // releases what it holds when it goes out of scope; a null one holds nothing. (Process
-// handles are owned through their port: OwnedHandle in launch/process_port.h.)
+// handles are owned through their port: OwnedHandle in launch/process_port.h; the tools'
+// kernel handles, keys, memory DCs and locks by scoped_handle.h and its neighbours.)
 #pragma once
 
 #include <windows.h>
@@ -38,28 +39,37 @@ class ScopedSelectObject {
   HGDIOBJ previous_;
 };
 
-// A GDI object that we made (a font, a bitmap), deleted with DeleteObject.
-template <class Handle>
-class ScopedGdiObject {
+// The owner of one handle: `Traits` names the handle type, what counts as holding one, and
+// how it is given back. It can be moved, never copied.
+template <class Traits>
+class ScopedOwner {
  public:
-  ScopedGdiObject() = default;
-  explicit ScopedGdiObject(Handle handle) : handle_(handle) {}
-  ~ScopedGdiObject() { Reset(); }
-  ScopedGdiObject(const ScopedGdiObject&) = delete;
-  ScopedGdiObject& operator=(const ScopedGdiObject&) = delete;
-  ScopedGdiObject(ScopedGdiObject&& other) noexcept : handle_(other.Release()) {}
-  ScopedGdiObject& operator=(ScopedGdiObject&& other) noexcept {
+  using Handle = typename Traits::Handle;
+
+  ScopedOwner() = default;
+  explicit ScopedOwner(Handle handle) : handle_(handle) {}
+  ~ScopedOwner() { Reset(); }
+  ScopedOwner(const ScopedOwner&) = delete;
+  ScopedOwner& operator=(const ScopedOwner&) = delete;
+  ScopedOwner(ScopedOwner&& other) noexcept : handle_(other.Release()) {}
+  ScopedOwner& operator=(ScopedOwner&& other) noexcept {
     if (this != &other) Reset(other.Release());
     return *this;
   }
 
   Handle Get() const { return handle_; }
+  explicit operator bool() const { return Traits::Holds(handle_); }
+  // For a call that writes a new handle out: whatever was held is given back first.
+  Handle* Receive() {
+    Reset();
+    return &handle_;
+  }
   void Reset(Handle handle = nullptr) {
-    if (handle_ && handle_ != handle) DeleteObject(handle_);
+    if (Traits::Holds(handle_) && handle_ != handle) Traits::Close(handle_);
     handle_ = handle;
   }
   Handle Release() {
-    Handle handle = handle_;
+    const Handle handle = handle_;
     handle_ = nullptr;
     return handle;
   }
@@ -67,6 +77,29 @@ class ScopedGdiObject {
  private:
   Handle handle_ = nullptr;
 };
+
+// A GDI object that we made (a font, a bitmap), deleted with DeleteObject.
+template <class GdiHandle>
+struct GdiObjectTraits {
+  using Handle = GdiHandle;
+  static bool Holds(Handle handle) { return handle != nullptr; }
+  static void Close(Handle handle) { DeleteObject(handle); }
+};
+template <class Handle>
+using ScopedGdiObject = ScopedOwner<GdiObjectTraits<Handle>>;
+
+// A handle given back by the call `CloseCall` (CloseHandle, RegCloseKey, DeleteDC, ...).
+template <class HandleType, class Result, Result(WINAPI* CloseCall)(HandleType)>
+struct ClosedBy {
+  using Handle = HandleType;
+  static bool Holds(Handle handle) {
+    return handle && handle != reinterpret_cast<Handle>(INVALID_HANDLE_VALUE);
+  }
+  static void Close(Handle handle) { CloseCall(handle); }
+};
+
+// A memory device context from CreateCompatibleDC, deleted with DeleteDC.
+using ScopedMemoryDC = ScopedOwner<ClosedBy<HDC, BOOL, DeleteDC>>;
 
 using ScopedFont = ScopedGdiObject<HFONT>;
 using ScopedBitmap = ScopedGdiObject<HBITMAP>;

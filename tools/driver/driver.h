@@ -1,6 +1,10 @@
 // Drives the real kavrio.exe under Wine: lays out the CD on drive D:, sets the browser
 // version in the registry, starts the launcher, finds and reads its windows, sends real
 // keyboard and mouse input, and reads what the stub installers recorded.
+//
+// A step that can fail answers with the call that failed ("CopyFileW failed with error 3"),
+// or "" when it was done. A call whose failure its caller cannot answer (a key press, a read
+// of another process's window) is noted with NoteFailedCall (call_failure.h).
 #pragma once
 
 #include <windows.h>
@@ -8,11 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "call_failure.h"
 #include "files.h"
 #include "job_watch.h"
 #include "launch/launch_folder.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 // ---- The CD and the registry -------------------------------------------------------------
 
@@ -25,10 +30,10 @@ inline const std::wstring kAgentSetup = OnTheCd(kavrio::kSupportAgentSetupSuffix
 inline const std::wstring kBrowserSetup = OnTheCd(kavrio::kBrowserSetupSuffix);
 
 // D:\ holds kavrio.exe, and a stub at every installer path (and nothing else).
-void LayOutCd();
+[[nodiscard]] std::wstring LayOutCd();
 // Copies the stub installer to `path` (folders made as needed).
-void PlantStub(const std::wstring& path);
-void CopyLauncherTo(const std::wstring& path);
+[[nodiscard]] std::wstring PlantStub(const std::wstring& path);
+[[nodiscard]] std::wstring CopyLauncherTo(const std::wstring& path);
 using win_tier::RemoveFolder;
 // The Unix path held by an environment variable, seen through Wine's drive Z: ("" if unset).
 std::wstring WinePathFromEnvironment(const char* name);
@@ -42,17 +47,19 @@ struct BrowserVersion {
 // The view of HKLM\Software that a value goes to. The shipped exe is 32-bit, so on 64-bit
 // Windows, as on this 64-bit prefix, it reads the 32-bit view (WOW6432Node).
 enum class RegistryView { Shipped32, Native64 };
-// Sets HKLM\Software\Microsoft\Internet Explorer\Version for the next start.
-void SetBrowserVersion(const BrowserVersion& version,
-                       RegistryView view = RegistryView::Shipped32);
-// Sets the DPI that Wine reports to programs started from now on.
-void SetLogPixels(DWORD dpi);
+// Sets HKLM\Software\Microsoft\Internet Explorer\Version for the next start; "" when done,
+// else the call that failed.
+[[nodiscard]] std::wstring SetBrowserVersion(const BrowserVersion& version,
+                                             RegistryView view = RegistryView::Shipped32);
+// Sets the DPI that Wine reports to programs started from now on; "" or the call that failed.
+[[nodiscard]] std::wstring SetLogPixels(DWORD dpi);
 
 // ---- The launcher process ----------------------------------------------------------------
 
-// The launcher runs in a job of its own: `started` names every process that it starts.
+// The launcher runs in a job of its own: `started` names every process that it starts, and
+// every one of them ends with the job, when the Launcher goes.
 struct Launcher {
-  PROCESS_INFORMATION process = {};
+  StartedProcess process;
   JobWatch started;
   ~Launcher();
   // Waits for the process to end; false on time-out.
@@ -68,16 +75,18 @@ struct LaunchOptions {
   // they show what a subscriber sees, a message box.
   bool recordStarts = true;
 };
-void StartLauncher(Launcher& launcher, const LaunchOptions& options);
-void StartLauncher(Launcher& launcher, const std::wstring& exe = L"D:\\kavrio.exe");
+// "" when the launcher runs in its job, else the call that failed.
+[[nodiscard]] std::wstring StartLauncher(Launcher& launcher, const LaunchOptions& options);
+[[nodiscard]] std::wstring StartLauncher(Launcher& launcher,
+                                         const std::wstring& exe = L"D:\\kavrio.exe");
 
 // Makes Wine report a Windows to programs called `exeName`, by the name of one of its modes
 // ("win98", "winxp", "win10", ...), so that they take that Windows' branches; nullptr puts
-// the default back.
-void ReportWindowsTo(const wchar_t* exeName, const wchar_t* mode);
+// the default back. "" when done, else the call that failed.
+[[nodiscard]] std::wstring ReportWindowsTo(const wchar_t* exeName, const wchar_t* mode);
 // Windows 98 (4.10, the 9x line): the launcher's own 95/98/ME branches.
-inline void ReportWindows98To(const wchar_t* exeName, bool on) {
-  ReportWindowsTo(exeName, on ? L"win98" : nullptr);
+[[nodiscard]] inline std::wstring ReportWindows98To(const wchar_t* exeName, bool on) {
+  return ReportWindowsTo(exeName, on ? L"win98" : nullptr);
 }
 
 // ---- DLLs planted on the CD ----------------------------------------------------------------
@@ -85,19 +94,19 @@ inline void ReportWindows98To(const wchar_t* exeName, bool on) {
 // The system DLL names that a copied CD might carry beside the launcher.
 extern const wchar_t* const kPlantedDllNames[4];
 // Copies the marker DLL under each of those names into `folder`.
-void PlantMarkerDlls(const std::wstring& folder);
+[[nodiscard]] std::wstring PlantMarkerDlls(const std::wstring& folder);
 // Makes Wine prefer such DLLs to its own in programs called `exeName`, as Windows' search
 // order would when it looks in the program's folder first; off puts the default back.
-void PreferPlantedDllsIn(const wchar_t* exeName, bool on);
+[[nodiscard]] std::wstring PreferPlantedDllsIn(const wchar_t* exeName, bool on);
 // Each load of a marker DLL: which DLL, into which program.
 struct PlantedLoad {
   std::wstring dll;
   std::wstring program;
 };
-void ClearPlantedLoads();
+[[nodiscard]] std::wstring ClearPlantedLoads();
 std::vector<PlantedLoad> PlantedLoads();
 // Copies the probe that loads each planted name the way the default search does.
-void PlantDllProbe(const std::wstring& path);
+[[nodiscard]] std::wstring PlantDllProbe(const std::wstring& path);
 
 // ---- Windows -----------------------------------------------------------------------------
 
@@ -146,7 +155,7 @@ struct StartRecord {
   std::wstring commandLine;
   std::wstring workingFolder;
 };
-void ClearStarts();
+[[nodiscard]] std::wstring ClearStarts();
 std::vector<StartRecord> Starts();
 // Waits for at least `count` records.
 std::vector<StartRecord> WaitForStarts(std::size_t count, DWORD milliseconds = 10000);
@@ -155,7 +164,8 @@ std::vector<StartRecord> WaitForStarts(std::size_t count, DWORD milliseconds = 1
 
 // KAVRIO_SCREENSHOTS (a Unix path) seen through drive Z:, else screenshots\ beside the exe.
 std::wstring ScreenshotFolder();
-// Saves the window's on-screen pixels as <screenshot folder>\<name>.bmp.
-void SaveScreenshot(HWND window, const wchar_t* name);
+// Saves the window's on-screen pixels as <screenshot folder>\<name>.bmp; "" when it was
+// written whole, else the call that failed.
+[[nodiscard]] std::wstring SaveScreenshot(HWND window, const wchar_t* name);
 
-}  // namespace e2e
+}  // namespace launcher_driver

@@ -1,137 +1,81 @@
 #include "job_watch.h"
 
-#include <winternl.h>
+#include <utility>
 
-namespace e2e {
+#include "call_failure.h"
+#include "process_parameters.h"
+
+namespace launcher_driver {
 
 namespace {
 
 // The job's messages carry this key; the port closes with the watch.
 constexpr ULONG_PTR kJobKey = 1;
 constexpr ULONG_PTR kStopKey = 2;
-// How long a new process may take to set up its parameters (its loader runs first, slowly
-// on a loaded or emulated machine).
-constexpr DWORD kParametersWait = 20000;
-
-using QueryInformationProcess = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-
-// The fields of a 32-bit process's RTL_USER_PROCESS_PARAMETERS that are read here.
-constexpr std::size_t kParametersInPeb = 0x10;
-constexpr std::size_t kFlags = 0x08;
-constexpr DWORD kNormalized = 1;  // the texts' buffers are addresses, not offsets into the block
-constexpr std::size_t kCurrentDirectory = 0x24;
-constexpr std::size_t kImagePathName = 0x38;
-constexpr std::size_t kCommandLine = 0x40;
-
-struct RemoteUnicodeString {
-  USHORT length;
-  USHORT maximumLength;
-  DWORD buffer;
-};
-
-bool ReadRemote(HANDLE process, DWORD address, void* out, SIZE_T size) {
-  SIZE_T got = 0;
-  return address && ReadProcessMemory(process, reinterpret_cast<const void*>(address), out, size,
-                                      &got) &&
-         got == size;
-}
-
-// A text of the parameters block; false until it is there whole (no NUL inside it).
-bool ReadRemoteText(HANDLE process, DWORD parameters, std::size_t field, std::wstring& text) {
-  DWORD flags = 0;
-  RemoteUnicodeString string = {};
-  if (!ReadRemote(process, parameters + kFlags, &flags, sizeof flags) ||
-      !ReadRemote(process, parameters + field, &string, sizeof string)) {
-    return false;
-  }
-  const DWORD buffer = (flags & kNormalized) ? string.buffer : parameters + string.buffer;
-  text.assign(string.length / sizeof(wchar_t), L'\0');
-  return string.length == 0 ||
-         (ReadRemote(process, buffer, text.data(), string.length) &&
-          text.find(L'\0') == std::wstring::npos);
-}
-
-// The program, command line and working folder of a process, from its PEB. A
-// process that the job names has been made, but its loader may not have set up its PEB and
-// parameters yet: they are asked for again until they are there, or the process has ended.
-void ReadParameters(HANDLE process, WatchedProcess& watched) {
-  // Through void(*)(): GetProcAddress's FARPROC is no call of this type.
-  static const auto query = reinterpret_cast<QueryInformationProcess>(reinterpret_cast<void (*)()>(
-      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-  const DWORD start = GetTickCount();
-  while (query && GetTickCount() - start < kParametersWait) {
-    PROCESS_BASIC_INFORMATION basic = {};
-    DWORD parameters = 0;
-    if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) == 0 &&
-        ReadRemote(process, reinterpret_cast<DWORD>(basic.PebBaseAddress) + kParametersInPeb,
-                   &parameters, sizeof parameters) &&
-        parameters != 0) {
-      watched.read = ReadRemoteText(process, parameters, kImagePathName, watched.program) &&
-                     ReadRemoteText(process, parameters, kCommandLine, watched.commandLine) &&
-                     ReadRemoteText(process, parameters, kCurrentDirectory, watched.workingFolder) &&
-                     !watched.program.empty() && !watched.commandLine.empty() &&
-                     !watched.workingFolder.empty();
-      if (watched.read) return;
-    }
-    // Not WaitForSingleObject: Wine signals a process whose first thread has not started
-    // yet as if it had ended.
-    DWORD exitCode = STILL_ACTIVE;
-    if (GetExitCodeProcess(process, &exitCode) && exitCode != STILL_ACTIVE) {
-      watched.unread = L"it ended before its parameters could be read";
-      break;
-    }
-    Sleep(2);
-  }
-  if (watched.unread.empty()) watched.unread = L"its parameters were not there within 20 s";
-  // At least the program file, which the process object keeps.
-  watched.program.clear();
-  watched.commandLine.clear();
-  watched.workingFolder.clear();
-  wchar_t image[MAX_PATH * 4];
-  DWORD size = MAX_PATH * 4;
-  if (QueryFullProcessImageNameW(process, 0, image, &size)) watched.program.assign(image, size);
-}
 
 }  // namespace
 
-JobWatch::JobWatch() {
-  InitializeCriticalSection(&lock_);
-  job_ = CreateJobObjectW(nullptr, nullptr);
-  port_ = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
-  JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {reinterpret_cast<void*>(kJobKey), port_};
-  SetInformationJobObject(job_, JobObjectAssociateCompletionPortInformation, &association,
-                          sizeof association);
-}
-
 JobWatch::~JobWatch() {
-  if (thread_) {
-    // The thread may be reading a new process's parameters, for kParametersWait at most.
-    PostQueuedCompletionStatus(port_, 0, kStopKey, nullptr);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
+  if (!thread_) return;
+  // The thread may be reading a new process's parameters, for kParametersWait at most. A
+  // port that takes no message is closed instead, which ends the thread's wait too.
+  if (!PostQueuedCompletionStatus(port_.Get(), 0, kStopKey, nullptr)) port_.Reset();
+  if (WaitForSingleObject(thread_.Get(), INFINITE) == WAIT_FAILED) {
+    NoteFailedCall(L"ending the job's watch", CallFailed(L"WaitForSingleObject"));
   }
-  for (HANDLE handle : handles_) CloseHandle(handle);
-  CloseHandle(port_);
-  CloseHandle(job_);
-  DeleteCriticalSection(&lock_);
 }
 
-bool JobWatch::Start(const std::wstring& program, std::wstring commandLine,
-                     const std::wstring& folder, PROCESS_INFORMATION& started) {
+std::wstring JobWatch::MakeJob() {
+  job_.Reset(CreateJobObjectW(nullptr, nullptr));
+  if (!job_) return CallFailed(L"CreateJobObjectW");
+  // No process outlives the job's last handle: not when the watch goes, and not when the
+  // process that holds it dies before EndAll.
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (!SetInformationJobObject(job_.Get(), JobObjectExtendedLimitInformation, &limits,
+                               sizeof limits)) {
+    return CallFailed(L"SetInformationJobObject(JobObjectExtendedLimitInformation)");
+  }
+  port_.Reset(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1));
+  if (!port_) return CallFailed(L"CreateIoCompletionPort");
+  JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {reinterpret_cast<void*>(kJobKey),
+                                                     port_.Get()};
+  if (!SetInformationJobObject(job_.Get(), JobObjectAssociateCompletionPortInformation,
+                               &association, sizeof association)) {
+    return CallFailed(L"SetInformationJobObject(JobObjectAssociateCompletionPortInformation)");
+  }
+  return L"";
+}
+
+std::wstring JobWatch::StartThread() {
+  thread_.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+  return thread_ ? L"" : CallFailed(L"CreateThread");
+}
+
+std::wstring JobWatch::Start(const std::wstring& program, std::wstring commandLine,
+                             const std::wstring& folder, StartedProcess& started) {
+  std::wstring failure = MakeJob();
+  if (failure.empty()) failure = StartThread();
+  if (!failure.empty()) return failure;
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
+  PROCESS_INFORMATION made = {};
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                       CREATE_SUSPENDED, nullptr, folder.empty() ? nullptr : folder.c_str(),
-                      &startup, &started)) {
-    return false;
+                      &startup, &made)) {
+    return CallFailed(L"CreateProcessW");
   }
-  thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-  if (!AssignProcessToJobObject(job_, started.hProcess)) {
-    TerminateProcess(started.hProcess, 1);
-    return false;
+  started.handle.Reset(made.hProcess);
+  started.thread.Reset(made.hThread);
+  started.id = made.dwProcessId;
+  if (!AssignProcessToJobObject(job_.Get(), started.handle.Get())) {
+    failure = CallFailed(L"AssignProcessToJobObject");
+  } else if (ResumeThread(started.thread.Get()) == static_cast<DWORD>(-1)) {
+    failure = CallFailed(L"ResumeThread");
   }
-  ResumeThread(started.hThread);
-  return true;
+  // A process that cannot be watched never runs: it is still suspended, or the job ends it.
+  if (!failure.empty()) TerminateProcess(started.handle.Get(), 1);
+  return failure;
 }
 
 DWORD WINAPI JobWatch::Run(void* self) {
@@ -140,7 +84,10 @@ DWORD WINAPI JobWatch::Run(void* self) {
     DWORD message = 0;
     ULONG_PTR key = 0;
     OVERLAPPED* detail = nullptr;
-    if (!GetQueuedCompletionStatus(watch->port_, &message, &key, &detail, INFINITE)) return 0;
+    if (!GetQueuedCompletionStatus(watch->port_.Get(), &message, &key, &detail, INFINITE)) {
+      NoteFailedCall(L"watching the launcher's job", CallFailed(L"GetQueuedCompletionStatus"));
+      return 0;
+    }
     if (key == kStopKey) return 0;
     const auto id = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(detail));
     if (message == JOB_OBJECT_MSG_NEW_PROCESS) watch->OnNewProcess(id);
@@ -154,57 +101,62 @@ void JobWatch::OnNewProcess(DWORD id) {
   // Named at once, read after: a process's loader may take a while to set up its parameters.
   WatchedProcess watched;
   watched.id = id;
-  EnterCriticalSection(&lock_);
-  processes_.push_back(watched);
-  LeaveCriticalSection(&lock_);
-  HANDLE process =
-      OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, id);
+  {
+    const kavrio::ScopedLock lock(lock_);
+    processes_.push_back(watched);
+  }
+  kavrio::ScopedHandle process(
+      OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, id));
   if (process) {
-    ReadParameters(process, watched);
+    ReadParameters(process.Get(), watched);
   } else {
-    watched.unread = L"OpenProcess failed with error " + std::to_wstring(GetLastError());
+    watched.unread = CallFailed(L"OpenProcess");
   }
   watched.settled = true;
-  EnterCriticalSection(&lock_);
+  const kavrio::ScopedLock lock(lock_);
   // Its exit, if any, is handled on this thread after this: the entry is still as pushed.
   for (WatchedProcess& entry : processes_) {
     if (entry.id == id && !entry.settled) entry = watched;
   }
-  if (process) handles_.push_back(process);
-  LeaveCriticalSection(&lock_);
+  if (process) handles_.push_back(std::move(process));
 }
 
 void JobWatch::OnExit(DWORD id) {
-  EnterCriticalSection(&lock_);
-  for (std::size_t i = 0; i < processes_.size(); ++i) {
-    if (processes_[i].id != id || processes_[i].ended) continue;
-    processes_[i].ended = true;
-    for (HANDLE handle : handles_) {
-      if (GetProcessId(handle) == id) GetExitCodeProcess(handle, &processes_[i].exitCode);
+  const kavrio::ScopedLock lock(lock_);
+  for (WatchedProcess& entry : processes_) {
+    if (entry.id != id || entry.ended) continue;
+    entry.ended = true;
+    for (const kavrio::ScopedHandle& handle : handles_) {
+      if (GetProcessId(handle.Get()) == id && !GetExitCodeProcess(handle.Get(), &entry.exitCode)) {
+        NoteFailedCall(L"the exit code of process " + std::to_wstring(id),
+                       CallFailed(L"GetExitCodeProcess"));
+      }
     }
   }
-  LeaveCriticalSection(&lock_);
 }
 
 std::vector<WatchedProcess> JobWatch::Processes() {
-  EnterCriticalSection(&lock_);
-  std::vector<WatchedProcess> copy = processes_;
-  LeaveCriticalSection(&lock_);
-  return copy;
+  const kavrio::ScopedLock lock(lock_);
+  return processes_;
 }
 
-void JobWatch::EndAll(DWORD milliseconds) {
-  TerminateJobObject(job_, 1);
+std::wstring JobWatch::EndAll(DWORD milliseconds) {
+  if (!job_) return L"";
+  if (!TerminateJobObject(job_.Get(), 1)) return CallFailed(L"TerminateJobObject");
   const DWORD start = GetTickCount();
   for (;;) {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-    if (!QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &accounting,
-                                   sizeof accounting, nullptr) ||
-        accounting.ActiveProcesses == 0 || GetTickCount() - start > milliseconds) {
-      return;
+    if (!QueryInformationJobObject(job_.Get(), JobObjectBasicAccountingInformation, &accounting,
+                                   sizeof accounting, nullptr)) {
+      return CallFailed(L"QueryInformationJobObject");
+    }
+    if (accounting.ActiveProcesses == 0) return L"";
+    if (GetTickCount() - start > milliseconds) {
+      return std::to_wstring(accounting.ActiveProcesses) + L" of its processes still ran " +
+             std::to_wstring(milliseconds / 1000) + L" s after TerminateJobObject";
     }
     Sleep(20);
   }
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "driver.h"
+#include "win32/scoped.h"
 
-namespace e2e {
+namespace launcher_driver {
 
 enum class Find {
   Text,     // the control whose text is `key`
@@ -34,20 +35,26 @@ struct Lookup {
 // One line of `text` in `font`, as GDI measures it here. The table's sizes for self-sizing
 // labels are Windows' own MS Sans Serif; Wine's copy of that face has other widths and lacks
 // the larger bitmap sizes, so a label is checked against its text as this system draws it.
+// A measure that cannot be taken is noted, and comes back as {0, 0}.
 inline SIZE TextExtent(const LabelFont& font, const wchar_t* text) {
-  HDC dc = GetDC(nullptr);
-  HFONT handle = CreateFontW(-font.pixelHeight, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                             FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, font.face);
-  HGDIOBJ previous = SelectObject(dc, handle);
+  const kavrio::ScopedGetDC dc(nullptr);
+  const kavrio::ScopedFont handle(CreateFontW(
+      -font.pixelHeight, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+      ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+      DEFAULT_PITCH | FF_SWISS, font.face));
   SIZE extent = {};
-  GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent);
   TEXTMETRICW metrics = {};
-  GetTextMetricsW(dc, &metrics);
+  if (!dc || !handle) {
+    NoteFailedCall(L"measuring a label", CallFailed(dc ? L"CreateFontW" : L"GetDC"));
+    return extent;
+  }
+  const kavrio::ScopedSelectObject selected(dc, handle.Get());
+  if (!GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent) ||
+      !GetTextMetricsW(dc, &metrics)) {
+    NoteFailedCall(L"measuring a label", CallFailed(L"GetTextExtentPoint32W or GetTextMetricsW"));
+    return {};
+  }
   extent.cy = metrics.tmHeight;
-  SelectObject(dc, previous);
-  DeleteObject(handle);
-  ReleaseDC(nullptr, dc);
   return extent;
 }
 
@@ -101,20 +108,20 @@ inline constexpr LabelFont kPromptHeadingFont = {L"MS Sans Serif", 13, true};   
 inline constexpr LabelFont kBusinessHeadingFont = {L"MS Sans Serif", 18, true};  // 13.5 pt bold
 
 // How each control of the oracle is found in the live window.
-inline const Lookup kMenuLookup[] = {
+inline constexpr Lookup kMenuLookup[] = {
     {"Frame2", Find::FrameOf, kLabel2Menu},     {"Label2", Find::Text, kLabel2Menu},
     {"cmdHome", Find::Text, L"Kavrio"},         {"cmdBusiness", Find::Text, L"Kavrio Business"},
     {"cmdSair", Find::Text, L"&Sair"},          {"Frame1", Find::FrameOf, L"Kavrio"},
     {"Image1", Find::Picture, nullptr},
 };
-inline const Lookup kPromptLookup[] = {
+inline constexpr Lookup kPromptLookup[] = {
     {"Frame2", Find::FrameOf, kPromptHeading},
     {"Label2", Find::Text, kPromptHeading, &kPromptHeadingFont},
     {"lblTecnico", Find::Text, kPromptText},    {"lblTecnico1", Find::Text, kPromptQuestion},
     {"cmdSim", Find::Text, L"&Sim"},            {"cmdNão", Find::Text, L"&Não"},
     {"Frame1", Find::FrameOf, kPromptText},     {"Image1", Find::Picture, nullptr},
 };
-inline const Lookup kBusinessLookup[] = {
+inline constexpr Lookup kBusinessLookup[] = {
     {"Frame2", Find::FrameOf, L"Kavrio Business"},
     {"Label4", Find::Text, L"Kavrio Business", &kBusinessHeadingFont},
     {"lblTecnico", Find::Text, kBusinessText},  {"lblTecnico1", Find::Text, kBusinessText1},
@@ -154,4 +161,4 @@ inline bool ShowsForm(DWORD processId, const wchar_t* controlText) {
   return FindForm(processId, controlText) != nullptr;
 }
 
-}  // namespace e2e
+}  // namespace launcher_driver

@@ -3,22 +3,24 @@
 #include <cstdlib>
 #include <cwchar>
 #include <initializer_list>
-#include <vector>
 
+#include "call_failure.h"
 #include "driver.h"
 
 namespace preflight {
 
 namespace {
 
-struct RoadName {
-  const wchar_t* name;
-  Road road;
-};
-constexpr RoadName kRoads[] = {
-    {L"menu-home", Road::MenuHome},         {L"menu-business-next", Road::MenuBusinessNext},
-    {L"menu-business-exit", Road::MenuBusinessExit}, {L"prompt-yes", Road::PromptYes},
-    {L"prompt-no", Road::PromptNo},         {L"menu-close", Road::MenuClose},
+// What a program is told in each of Wine's modes: Microsoft's version numbers (OSVERSIONINFOEX;
+// 98 and ME on the 9x line, 4.10 and 4.90), as Wine 8 reports them to a 32-bit program here.
+// Wine 8 has no win11 mode: there a program is told Wine's default, and the run says so.
+constexpr WindowsMode kWindowsModes[] = {
+    {L"win98", 4, 10, VER_PLATFORM_WIN32_WINDOWS}, {L"winme", 4, 90, VER_PLATFORM_WIN32_WINDOWS},
+    {L"win2k", 5, 0, VER_PLATFORM_WIN32_NT},       {L"winxp", 5, 1, VER_PLATFORM_WIN32_NT},
+    {L"winxp64", 5, 2, VER_PLATFORM_WIN32_NT},     {L"vista", 6, 0, VER_PLATFORM_WIN32_NT},
+    {L"win7", 6, 1, VER_PLATFORM_WIN32_NT},        {L"win8", 6, 2, VER_PLATFORM_WIN32_NT},
+    {L"win81", 6, 3, VER_PLATFORM_WIN32_NT},       {L"win10", 10, 0, VER_PLATFORM_WIN32_NT},
+    {L"win11", 10, 0, VER_PLATFORM_WIN32_NT},
 };
 
 // Wine's Windows mode is set for a program by its file name: the launcher's, and each
@@ -32,7 +34,34 @@ struct SchemeColour {
   std::initializer_list<int> elements;
 };
 
-void UseHighContrastColours() {
+std::wstring UseHighContrastColours() {
+  std::vector<int> elements;
+  std::vector<COLORREF> colours;
+  for (const auto& [element, colour] : HighContrastScheme()) {
+    elements.push_back(element);
+    colours.push_back(colour);
+  }
+  if (!SetSysColors(static_cast<int>(elements.size()), elements.data(), colours.data())) {
+    return launcher_driver::CallFailed(L"SetSysColors");
+  }
+  return L"";
+}
+
+void Note(std::vector<std::wstring>& failures, const std::wstring& step,
+          const std::wstring& failure) {
+  if (!failure.empty()) failures.push_back(step + L": " + failure);
+}
+
+}  // namespace
+
+const WindowsMode* WindowsModeNamed(const std::wstring& mode) {
+  for (const WindowsMode& known : kWindowsModes) {
+    if (mode == known.mode) return &known;
+  }
+  return nullptr;
+}
+
+std::vector<std::pair<int, COLORREF>> HighContrastScheme() {
   const SchemeColour scheme[] = {
       {RGB(0, 0, 0),
        {COLOR_SCROLLBAR, COLOR_BACKGROUND, COLOR_MENU, COLOR_WINDOW, COLOR_APPWORKSPACE,
@@ -48,21 +77,15 @@ void UseHighContrastColours() {
       {RGB(128, 128, 128), {COLOR_BTNSHADOW}},
       {RGB(192, 192, 192), {COLOR_3DLIGHT}},
   };
-  std::vector<int> elements;
-  std::vector<COLORREF> colours;
+  std::vector<std::pair<int, COLORREF>> colours;
   for (const SchemeColour& part : scheme) {
-    for (int element : part.elements) {
-      elements.push_back(element);
-      colours.push_back(part.colour);
-    }
+    for (int element : part.elements) colours.emplace_back(element, part.colour);
   }
-  SetSysColors(static_cast<int>(elements.size()), elements.data(), colours.data());
+  return colours;
 }
 
-}  // namespace
-
 bool ParseCell(int argc, wchar_t** argv, Cell& cell, std::wstring& error) {
-  bool haveRoad = false, haveWindows = false, haveBrowser = false;
+  bool haveBrowser = false;
   for (int i = 1; i < argc; i += 2) {
     const std::wstring name = argv[i];
     if (i + 1 >= argc) {
@@ -71,8 +94,8 @@ bool ParseCell(int argc, wchar_t** argv, Cell& cell, std::wstring& error) {
     }
     const std::wstring value = argv[i + 1];
     if (name == L"--windows") {
-      cell.windows = value;
-      haveWindows = !value.empty();
+      cell.windows = WindowsModeNamed(value);
+      if (!cell.windows) error = L"unknown Windows mode " + value;
     } else if (name == L"--dpi") {
       cell.dpi = std::wcstoul(value.c_str(), nullptr, 10);
     } else if (name == L"--browser") {
@@ -83,51 +106,37 @@ bool ParseCell(int argc, wchar_t** argv, Cell& cell, std::wstring& error) {
       cell.highContrast = value == L"high-contrast";
       if (!cell.highContrast && value != L"system") error = L"--colours " + value;
     } else if (name == L"--road") {
-      for (const RoadName& road : kRoads) {
-        if (value == road.name) {
-          cell.road = road.road;
-          haveRoad = true;
-        }
-      }
-      if (!haveRoad) error = L"unknown road " + value;
+      cell.road = RoadNamed(value);
+      if (!cell.road) error = L"unknown road " + value;
     } else {
       error = L"unknown argument " + name;
     }
     if (!error.empty()) return false;
   }
-  if (!haveRoad || !haveWindows || !haveBrowser || cell.dpi < 48 || cell.dpi > 480) {
+  if (!cell.road || !cell.windows || !haveBrowser || cell.dpi < 48 || cell.dpi > 480) {
     error = L"give --windows, --dpi (48 to 480), --browser and --road";
     return false;
   }
   return true;
 }
 
-void ApplyCell(const Cell& cell) {
-  e2e::SetBrowserVersion(cell.browserKey
-                             ? e2e::BrowserVersion{e2e::VersionKind::Text, cell.browser, 0}
-                             : e2e::BrowserVersion{e2e::VersionKind::NoKey, L"", 0});
-  e2e::SetLogPixels(cell.dpi);
+std::vector<std::wstring> ApplyCell(const Cell& cell) {
+  std::vector<std::wstring> failures;
+  Note(
+      failures, L"browser",
+      launcher_driver::SetBrowserVersion(
+          cell.browserKey
+              ? launcher_driver::BrowserVersion{launcher_driver::VersionKind::Text, cell.browser, 0}
+              : launcher_driver::BrowserVersion{launcher_driver::VersionKind::NoKey, L"", 0}));
+  Note(failures, L"dpi", launcher_driver::SetLogPixels(cell.dpi));
   for (const std::wstring& program :
-       {std::wstring(L"kavrio.exe"), FileNameOf(e2e::kHomeSetup), FileNameOf(e2e::kAgentSetup),
-        FileNameOf(e2e::kBrowserSetup)}) {
-    e2e::ReportWindowsTo(program.c_str(), cell.windows.c_str());
+       {std::wstring(L"kavrio.exe"), FileNameOf(launcher_driver::kHomeSetup),
+        FileNameOf(launcher_driver::kAgentSetup), FileNameOf(launcher_driver::kBrowserSetup)}) {
+    Note(failures, L"windows (" + program + L")",
+         launcher_driver::ReportWindowsTo(program.c_str(), cell.windows->mode));
   }
-  if (cell.highContrast) UseHighContrastColours();
-}
-
-bool StartsAtTheMenu(Road road) { return road != Road::PromptYes && road != Road::PromptNo; }
-
-std::wstring InstallerOf(Road road) {
-  switch (road) {
-    case Road::MenuHome:
-      return e2e::kHomeSetup;
-    case Road::MenuBusinessNext:
-      return e2e::kAgentSetup;
-    case Road::PromptYes:
-      return e2e::kBrowserSetup;
-    default:
-      return L"";
-  }
+  if (cell.highContrast) Note(failures, L"colours", UseHighContrastColours());
+  return failures;
 }
 
 }  // namespace preflight

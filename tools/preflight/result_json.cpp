@@ -15,6 +15,24 @@ void WriteTexts(JsonOut& out, const std::vector<std::wstring>& texts) {
   out.End(']');
 }
 
+// What the cell turned out to be; null where a fact could not be read.
+void WriteReadBack(JsonOut& out, const CellReadBack& seen) {
+  out.Begin('{').Key("windows_told");
+  if (seen.windows.read) {
+    out.Begin('[').Number(seen.windows.major).Number(seen.windows.minor);
+    out.Number(seen.windows.platform).End(']');
+  } else {
+    out.Null();
+  }
+  out.Key("drive_d_type").Number(seen.driveType).Key("new_window_dpi");
+  seen.fresh.read ? out.Number(seen.fresh.dpi) : out.Null();
+  out.Key("browser_key");
+  seen.browser.read ? out.Bool(seen.browser.key) : out.Null();
+  out.Key("browser_version");
+  seen.browser.read && seen.browser.type == REG_SZ ? out.Text(seen.browser.version) : out.Null();
+  out.End('}');
+}
+
 }  // namespace
 
 std::string ToJson(const RunResult& result) {
@@ -43,7 +61,7 @@ std::string ToJson(const RunResult& result) {
   out.End(']');
   out.Key("started");
   if (result.started) {
-    const e2e::WatchedProcess& installer = result.installer;
+    const launcher_driver::WatchedProcess& installer = result.installer;
     out.Begin('{').Key("program").Text(installer.program);
     out.Key("command_line");
     installer.read ? out.Text(installer.commandLine) : out.Null();
@@ -52,7 +70,7 @@ std::string ToJson(const RunResult& result) {
     out.Key("ended").Bool(installer.ended).Key("exit_code");
     installer.ended ? out.Number(installer.exitCode) : out.Null();
     out.Key("window_title");
-    result.installerScreenshot.empty() ? out.Null() : out.Text(result.installerWindowTitle);
+    result.installerWindowSeen ? out.Text(result.installerWindowTitle) : out.Null();
     out.Key("screenshot");
     result.installerScreenshot.empty() ? out.Null() : out.Text(result.installerScreenshot);
     out.End('}');
@@ -60,6 +78,11 @@ std::string ToJson(const RunResult& result) {
     out.Null();
   }
   out.Key("launcher_ended").Bool(result.launcherEnded);
+  out.Key("launcher_exit_code");
+  result.launcherEnded ? out.Number(result.launcherExitCode) : out.Null();
+  out.Key("windows_driven").Number(static_cast<long long>(result.road.driven));
+  out.Key("read_back");
+  WriteReadBack(out, result.readBack);
   out.Key("other_dialogs");
   WriteTexts(out, result.otherDialogs);
   out.Key("problems");

@@ -15,6 +15,8 @@ namespace preflight {
 enum class Screen { Menu, Business, Prompt, RestartWarning };
 
 const wchar_t* NameOf(Screen screen);
+// "the menu", "the business window", ...
+const wchar_t* Described(Screen screen);
 // A text as the findings quote it.
 std::wstring Quoted(const std::wstring& text);
 // Which of the launcher's forms this window is, by the buttons that it holds; false for
@@ -22,7 +24,7 @@ std::wstring Quoted(const std::wstring& text);
 bool FormScreen(HWND window, Screen& screen);
 
 struct SeenControl {
-  e2e::Control control;
+  launcher_driver::Control control;
   bool inside = true;
 };
 

@@ -10,6 +10,8 @@
 #include <cwchar>
 #include <cstdlib>
 
+#include "win32/scoped_handle.h"
+
 namespace {
 
 constexpr DWORD kLongText = 32768;
@@ -44,16 +46,16 @@ bool AppendRecord(const wchar_t* recordFile) {
   // Append-only access makes each single write land at the end, so stubs
   // running side by side never overwrite each other's line.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    HANDLE file = CreateFileW(recordFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const kavrio::ScopedHandle file(CreateFileW(recordFile, FILE_APPEND_DATA,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
       if (GetLastError() != ERROR_SHARING_VIOLATION) return false;
       Sleep(20);
       continue;
     }
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, g_line, static_cast<DWORD>(used), &written, nullptr);
-    CloseHandle(file);
+    const BOOL ok = WriteFile(file.Get(), g_line, static_cast<DWORD>(used), &written, nullptr);
     return ok && written == static_cast<DWORD>(used);
   }
   return false;

@@ -119,7 +119,7 @@ class ProcessAdapter : public ::testing::Test {
     wchar_t temp[MAX_PATH];
     ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
     scratch_ = std::wstring(temp) + L"kavrio-launch-" + std::to_wstring(GetCurrentProcessId());
-    RemoveFolder(scratch_);
+    EXPECT_EQ(RemoveFolder(scratch_), L"");
     ASSERT_TRUE(CreateDirectoryW(scratch_.c_str(), nullptr));
     record_ = scratch_ + L"\\record.txt";
     SetEnvironmentVariableW(L"KAVRIO_STUB_RECORD", record_.c_str());
@@ -128,7 +128,7 @@ class ProcessAdapter : public ::testing::Test {
   }
   void TearDown() override {
     SetEnvironmentVariableW(L"KAVRIO_STUB_RECORD", nullptr);
-    RemoveFolder(scratch_);
+    EXPECT_EQ(RemoveFolder(scratch_), L"");
   }
 
   // Copies the stub to scratch\relative (folders made as needed).

@@ -23,8 +23,8 @@ INSTANTIATE_TEST_SUITE_P(EveryRoad, CodePage932,
 // A CD copied to a folder whose name has letters of no single code page.
 TEST_F(CodePage932, AFolderNamedInSeveralScriptsStartsItsInstaller) {
   const std::wstring folder = L"C:\\Instalação 安装";
-  CopyLauncherTo(folder + L"\\kavrio.exe");
-  PlantStub(folder + L"\\Setup.exe");
+  ASSERT_TRUE(Done(CopyLauncherTo(folder + L"\\kavrio.exe")));
+  ASSERT_TRUE(Done(PlantStub(folder + L"\\Setup.exe")));
   LaunchOptions options;
   options.exe = folder + L"\\kavrio.exe";
   HWND menu = StartMenu(options);
@@ -32,7 +32,7 @@ TEST_F(CodePage932, AFolderNamedInSeveralScriptsStartsItsInstaller) {
   PressKey(VK_RETURN);
   ExpectStarted(folder + L"\\Setup.exe");
   EXPECT_TRUE(launcher.WaitForExit());
-  RemoveFolder(folder);
+  ASSERT_TRUE(Done(RemoveFolder(folder)));
 }
 
 // A launch folder of 145 characters that take 275 bytes in code page 932, more than an ANSI
@@ -42,9 +42,9 @@ TEST_F(CodePage932, AFolderNamedInSeveralScriptsStartsItsInstaller) {
 TEST_F(CodePage932, ALongFolderStartsItsOwnSetupOrNothingButNeverADecoy) {
   const std::wstring letters(65, L'\u3042');
   const std::wstring folder = L"D:\\" + letters + L"\\" + letters;
-  CopyLauncherTo(folder + L"\\kavrio.exe");
-  PlantStub(folder + L"\\Setup.exe");
-  PlantStub(L"C:\\Setup.exe");
+  ASSERT_TRUE(Done(CopyLauncherTo(folder + L"\\kavrio.exe")));
+  ASSERT_TRUE(Done(PlantStub(folder + L"\\Setup.exe")));
+  ASSERT_TRUE(Done(PlantStub(L"C:\\Setup.exe")));
   struct Case {
     const char* what;
     bool asWindows98;
@@ -52,14 +52,14 @@ TEST_F(CodePage932, ALongFolderStartsItsOwnSetupOrNothingButNeverADecoy) {
   } cases[] = {{"NT line", false, true}, {"Windows 98", true, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ReportWindows98To(L"kavrio.exe", c.asWindows98);
-    ClearStarts();
+    EXPECT_TRUE(Done(ReportWindows98To(L"kavrio.exe", c.asWindows98)));
+    EXPECT_TRUE(Done(ClearStarts()));
     LaunchOptions options;
     options.exe = folder + L"\\kavrio.exe";
     options.workingFolder = L"C:\\";
     Launcher run;
-    StartLauncher(run, options);
-    HWND menu = WaitForForm(run.process.dwProcessId, L"Kavrio Business");
+    EXPECT_TRUE(Done(StartLauncher(run, options)));
+    HWND menu = WaitForForm(run.process.id, L"Kavrio Business");
     EXPECT_NE(menu, nullptr);
     if (!menu) continue;
     BringToFront(menu);
@@ -71,7 +71,7 @@ TEST_F(CodePage932, ALongFolderStartsItsOwnSetupOrNothingButNeverADecoy) {
     }
     EXPECT_TRUE(run.WaitForExit());
   }
-  ReportWindows98To(L"kavrio.exe", false);
+  EXPECT_TRUE(Done(ReportWindows98To(L"kavrio.exe", false)));
   DeleteFileW(L"C:\\Setup.exe");
 }
 

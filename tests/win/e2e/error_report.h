@@ -9,14 +9,19 @@
 
 namespace e2e {
 
+// The roads are driven with the launcher's driver (tools/driver).
+using namespace launcher_driver;
+
 // Waits for the launcher's report, saves it as `screenshot` (unless null), checks that it
 // shows "Erro <numberAndDescription>" and stands alone, and answers it.
 inline void ExpectReportThenEnd(Launcher& launcher, const std::wstring& numberAndDescription,
                                 const wchar_t* screenshot = nullptr) {
-  const DWORD process = launcher.process.dwProcessId;
+  const DWORD process = launcher.process.id;
   HWND report = WaitForWindow(process, L"Kavrio", L"#32770");
   ASSERT_NE(report, nullptr) << "no report";
-  if (screenshot) SaveScreenshot(report, screenshot);
+  if (screenshot) {
+    ASSERT_TRUE(Done(SaveScreenshot(report, screenshot)));
+  }
   bool shown = false;
   for (const Control& control : Controls(report)) {
     shown |= control.text.find(L"Erro " + numberAndDescription) != std::wstring::npos;

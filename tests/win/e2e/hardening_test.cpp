@@ -11,12 +11,16 @@ class PlantedDlls : public Road, public ::testing::WithParamInterface<Way> {
  protected:
   void SetUp() override {
     Road::SetUp();
-    PlantMarkerDlls(L"D:");
-    ClearPlantedLoads();
-    for (const wchar_t* program : kPrograms) PreferPlantedDllsIn(program, true);
+    ASSERT_TRUE(Done(PlantMarkerDlls(L"D:")));
+    ASSERT_TRUE(Done(ClearPlantedLoads()));
+    for (const wchar_t* program : kPrograms) {
+      ASSERT_TRUE(Done(PreferPlantedDllsIn(program, true)));
+    }
   }
   void TearDown() override {
-    for (const wchar_t* program : kPrograms) PreferPlantedDllsIn(program, false);
+    for (const wchar_t* program : kPrograms) {
+      EXPECT_TRUE(Done(PreferPlantedDllsIn(program, false)));
+    }
     Road::TearDown();
   }
   std::vector<PlantedLoad> LoadsInto(const std::wstring& program) {
@@ -31,8 +35,8 @@ class PlantedDlls : public Road, public ::testing::WithParamInterface<Way> {
 
 // The trap is real: a program that loads these names the default way gets the planted ones.
 TEST_F(PlantedDlls, AProgramSearchingItsOwnFolderLoadsThem) {
-  PlantDllProbe(L"D:\\dll_probe.exe");
-  StartLauncher(launcher, L"D:\\dll_probe.exe");
+  ASSERT_TRUE(Done(PlantDllProbe(L"D:\\dll_probe.exe")));
+  ASSERT_TRUE(Done(StartLauncher(launcher, L"D:\\dll_probe.exe")));
   ASSERT_TRUE(launcher.WaitForExit());
   EXPECT_EQ(LoadsInto(L"D:\\dll_probe.exe").size(), std::size(kPlantedDllNames));
 }
@@ -58,7 +62,7 @@ TEST_F(Road, ASecondLaunchBringsTheFirstBackToTheFrontAndEnds) {
   ASSERT_TRUE(IsIconic(menu));
 
   Launcher second;
-  StartLauncher(second);
+  ASSERT_TRUE(Done(StartLauncher(second)));
   ASSERT_TRUE(second.WaitForExit());
   EXPECT_EQ(second.ExitCode(), 0u);
   for (int i = 0; i < 50 && (IsIconic(menu) || GetForegroundWindow() != menu); ++i) Sleep(100);
@@ -72,8 +76,8 @@ TEST_F(Road, ASecondLaunchBringsTheFirstBackToTheFrontAndEnds) {
 
   // With the first one gone, a new launch opens its menu.
   Launcher third;
-  StartLauncher(third);
-  HWND again = WaitForForm(third.process.dwProcessId, L"Kavrio Business");
+  ASSERT_TRUE(Done(StartLauncher(third)));
+  HWND again = WaitForForm(third.process.id, L"Kavrio Business");
   ASSERT_NE(again, nullptr);
   CloseBox(again);
   EXPECT_TRUE(third.WaitForExit());
@@ -86,10 +90,10 @@ class AsWindows98 : public Road, public ::testing::WithParamInterface<Way> {
  protected:
   void SetUp() override {
     Road::SetUp();
-    ReportWindows98To(L"kavrio.exe", true);
+    ASSERT_TRUE(Done(ReportWindows98To(L"kavrio.exe", true)));
   }
   void TearDown() override {
-    ReportWindows98To(L"kavrio.exe", false);
+    EXPECT_TRUE(Done(ReportWindows98To(L"kavrio.exe", false)));
     Road::TearDown();
   }
 };

@@ -12,6 +12,9 @@
 
 namespace e2e {
 
+// The roads are driven with the launcher's driver (tools/driver).
+using namespace launcher_driver;
+
 // Each control of the oracle is where the oracle puts it, found by its exact text. `scale`
 // multiplies the oracle (1.5 at 144 dpi); `slack` widens every tolerance. A label that sizes
 // itself is checked against its text as this system draws it, within 2 pixels.

@@ -43,10 +43,12 @@ class RefusedControl : public Road, public ::testing::WithParamInterface<Refusal
 
 TEST_P(RefusedControl, IsReportedWithItsNumberAndTheProgramEnds) {
   const Refusal& refusal = GetParam();
-  if (refusal.prompt) SetBrowserVersion({VersionKind::Text, L"5.0", 0});
-  StartLauncher(launcher);
+  if (refusal.prompt) {
+    ASSERT_TRUE(Done(SetBrowserVersion({VersionKind::Text, L"5.0", 0})));
+  }
+  ASSERT_TRUE(Done(StartLauncher(launcher)));
   if (refusal.business) {
-    HWND menu = WaitForForm(launcher.process.dwProcessId, L"Kavrio Business");
+    HWND menu = WaitForForm(launcher.process.id, L"Kavrio Business");
     ASSERT_NE(menu, nullptr);
     ClickCentre(ButtonOf(menu, L"Kavrio Business"));
   }

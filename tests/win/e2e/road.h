@@ -14,8 +14,12 @@
 #include "launcher_windows.h"
 #include "layout_check.h"
 #include "layout_oracle.h"
+#include "win/done.h"
 
 namespace e2e {
+
+// The roads are driven with the launcher's driver (tools/driver).
+using namespace launcher_driver;
 
 // Nothing was started, and nothing starts a little later either.
 inline void ExpectNothingStarted() {
@@ -49,28 +53,31 @@ inline std::string NameOfWay(const ::testing::TestParamInfo<Way>& info) {
 class Road : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetLogPixels(96);
-    if (layOutCd) LayOutCd();
-    ClearStarts();
-    SetBrowserVersion({VersionKind::Text, L"6.0.2800.1106", 0});
+    ASSERT_TRUE(Done(SetLogPixels(96)));
+    if (layOutCd) {
+      ASSERT_TRUE(Done(LayOutCd()));
+    }
+    ASSERT_TRUE(Done(ClearStarts()));
+    ASSERT_TRUE(Done(SetBrowserVersion({VersionKind::Text, L"6.0.2800.1106", 0})));
   }
   void TearDown() override {
     for (RegistryView view : {RegistryView::Shipped32, RegistryView::Native64}) {
-      SetBrowserVersion({VersionKind::Text, L"9.11.9600.18376", 0}, view);
+      EXPECT_TRUE(Done(SetBrowserVersion({VersionKind::Text, L"9.11.9600.18376", 0}, view)));
     }
+    EXPECT_TRUE(NoCallFailed());
   }
 
   HWND StartMenu(const LaunchOptions& options = {}) {
-    StartLauncher(launcher, options);
-    HWND menu = WaitForForm(launcher.process.dwProcessId, L"Kavrio Business");
+    EXPECT_TRUE(Done(StartLauncher(launcher, options)));
+    HWND menu = WaitForForm(launcher.process.id, L"Kavrio Business");
     if (menu) BringToFront(menu);
     return menu;
   }
 
   HWND StartPrompt(const BrowserVersion& version, const LaunchOptions& options = {}) {
-    SetBrowserVersion(version);
-    StartLauncher(launcher, options);
-    HWND prompt = WaitForForm(launcher.process.dwProcessId, L"&Sim");
+    EXPECT_TRUE(Done(SetBrowserVersion(version)));
+    EXPECT_TRUE(Done(StartLauncher(launcher, options)));
+    HWND prompt = WaitForForm(launcher.process.id, L"&Sim");
     if (prompt) BringToFront(prompt);
     return prompt;
   }
@@ -79,14 +86,14 @@ class Road : public ::testing::Test {
     HWND menu = StartMenu(options);
     if (!menu) return nullptr;
     ClickCentre(ButtonOf(menu, L"Kavrio Business"));
-    HWND business = WaitForForm(launcher.process.dwProcessId, L"&Avançar");
+    HWND business = WaitForForm(launcher.process.id, L"&Avançar");
     if (business) BringToFront(business);
     return business;
   }
 
   // Answers the restart warning with Enter; it must show the warning's own text.
   void AcceptRestartWarning() {
-    HWND warning = WaitForWindow(launcher.process.dwProcessId, L"Kavrio", L"#32770");
+    HWND warning = WaitForWindow(launcher.process.id, L"Kavrio", L"#32770");
     ASSERT_NE(warning, nullptr);
     EXPECT_NE(FindByText(Controls(warning), kRestartWarning), nullptr) << "the warning's text";
     BringToFront(warning);

@@ -12,7 +12,7 @@ namespace {
 TEST_F(Road, MenuLooksAsDesignedAndTabCyclesItsButtons) {
   HWND menu = StartMenu();
   ASSERT_NE(menu, nullptr);
-  SaveScreenshot(menu, L"menu");
+  ASSERT_TRUE(Done(SaveScreenshot(menu, L"menu")));
   ExpectCommonLook(menu, 450, 344);
   ExpectLayout(menu, kavrio::layout_oracle::kMenu, kMenuLookup);
   ExpectOnlyButtonsTakeFocus(menu);
@@ -59,10 +59,10 @@ TEST_F(Road, MissingHomeSetupEndsWithoutAMessage) {
 }
 
 TEST_F(Road, LaunchFolderWithSpacesStartsItsOwnSetup) {
-  CopyLauncherTo(L"D:\\CD Kavrio\\kavrio.exe");
-  PlantStub(L"D:\\CD Kavrio\\Setup.exe");
-  StartLauncher(launcher, L"D:\\CD Kavrio\\kavrio.exe");
-  HWND menu = WaitForForm(launcher.process.dwProcessId, L"Kavrio Business");
+  ASSERT_TRUE(Done(CopyLauncherTo(L"D:\\CD Kavrio\\kavrio.exe")));
+  ASSERT_TRUE(Done(PlantStub(L"D:\\CD Kavrio\\Setup.exe")));
+  ASSERT_TRUE(Done(StartLauncher(launcher, L"D:\\CD Kavrio\\kavrio.exe")));
+  HWND menu = WaitForForm(launcher.process.id, L"Kavrio Business");
   ASSERT_NE(menu, nullptr);
   BringToFront(menu);
   PressKey(VK_RETURN);
@@ -73,11 +73,11 @@ TEST_F(Road, LaunchFolderWithSpacesStartsItsOwnSetup) {
 // ---- Business road -------------------------------------------------------------------------
 
 TEST_F(Road, BusinessReplacesTheMenuAndStartsTheAgentNotTheDecoy) {
-  PlantStub(L"D:\\Agente.exe");
+  ASSERT_TRUE(Done(PlantStub(L"D:\\Agente.exe")));
   HWND business = OpenBusiness();
   ASSERT_NE(business, nullptr);
-  EXPECT_FALSE(ShowsForm(launcher.process.dwProcessId, L"Kavrio"));
-  SaveScreenshot(business, L"business");
+  EXPECT_FALSE(ShowsForm(launcher.process.id, L"Kavrio"));
+  ASSERT_TRUE(Done(SaveScreenshot(business, L"business")));
   ExpectCommonLook(business, 450, 344);
   ExpectLayout(business, kavrio::layout_oracle::kBusiness, kBusinessLookup);
   ExpectOnlyButtonsTakeFocus(business);
@@ -126,7 +126,7 @@ class PromptRoad : public Road, public ::testing::WithParamInterface<PromptCase>
 TEST_P(PromptRoad, ShowsThePromptNeverTheMenuAndNaoEnds) {
   HWND prompt = StartPrompt(GetParam().version);
   ASSERT_NE(prompt, nullptr);
-  EXPECT_FALSE(ShowsForm(launcher.process.dwProcessId, L"Kavrio Business"));
+  EXPECT_FALSE(ShowsForm(launcher.process.id, L"Kavrio Business"));
   ExpectCommonLook(prompt, 450, 342);
   EXPECT_EQ(FocusOf(prompt), ButtonOf(prompt, L"&Sim"));
   PressKey(VK_ESCAPE);
@@ -139,10 +139,11 @@ TEST_P(PromptRoad, ShowsThePromptNeverTheMenuAndNaoEnds) {
 // A current browser written only where a 64-bit program would look: the shipped 32-bit exe
 // reads WOW6432Node, finds no browser there, and prompts.
 TEST_F(Road, AVersionInThe64BitViewAloneIsNotWhatTheShippedExeReads) {
-  SetBrowserVersion({VersionKind::Text, L"6.0.2800.1106", 0}, RegistryView::Native64);
+  ASSERT_TRUE(
+      Done(SetBrowserVersion({VersionKind::Text, L"6.0.2800.1106", 0}, RegistryView::Native64)));
   HWND prompt = StartPrompt({VersionKind::NoKey, L"", 0});
   ASSERT_NE(prompt, nullptr);
-  EXPECT_FALSE(ShowsForm(launcher.process.dwProcessId, L"Kavrio Business"));
+  EXPECT_FALSE(ShowsForm(launcher.process.id, L"Kavrio Business"));
   PressAltKey('N');
   EXPECT_TRUE(launcher.WaitForExit());
 }
@@ -159,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Road, PromptLooksAsDesigned) {
   HWND prompt = StartPrompt({VersionKind::Text, L"5.00.2920.0000", 0});
   ASSERT_NE(prompt, nullptr);
-  SaveScreenshot(prompt, L"prompt");
+  ASSERT_TRUE(Done(SaveScreenshot(prompt, L"prompt")));
   ExpectLayout(prompt, kavrio::layout_oracle::kPrompt, kPromptLookup);
   ExpectOnlyButtonsTakeFocus(prompt);
   PressKey(VK_TAB);
@@ -172,9 +173,9 @@ TEST_F(Road, SimWarnsOfTheRestartThenStartsTheBrowserSetup) {
   HWND prompt = StartPrompt({VersionKind::Text, L"4.0", 0});
   ASSERT_NE(prompt, nullptr);
   PressAltKey('S');
-  HWND warning = WaitForWindow(launcher.process.dwProcessId, L"Kavrio", L"#32770");
+  HWND warning = WaitForWindow(launcher.process.id, L"Kavrio", L"#32770");
   ASSERT_NE(warning, nullptr);
-  SaveScreenshot(warning, L"restart-warning");
+  ASSERT_TRUE(Done(SaveScreenshot(warning, L"restart-warning")));
   const std::vector<Control> controls = Controls(warning);
   const Control* text = FindByText(controls, kRestartWarning);
   ASSERT_NE(text, nullptr) << "the warning's text";
@@ -207,7 +208,7 @@ TEST_F(Road, EnterAtOnceOnThePromptWarnsAndEscOnTheWarningGoesOnAsOk) {
   HWND prompt = StartPrompt({VersionKind::Text, L"5.00.2920.0000", 0});
   ASSERT_NE(prompt, nullptr);
   PressKey(VK_RETURN);
-  HWND warning = WaitForWindow(launcher.process.dwProcessId, L"Kavrio", L"#32770");
+  HWND warning = WaitForWindow(launcher.process.id, L"Kavrio", L"#32770");
   ASSERT_NE(warning, nullptr);
   BringToFront(warning);
   PressKey(VK_ESCAPE);
@@ -220,7 +221,7 @@ TEST_F(Road, MissingBrowserSetupStillWarnsThenEndsWithoutAMessage) {
   HWND prompt = StartPrompt({VersionKind::Text, L"4.72.3110.0", 0});
   ASSERT_NE(prompt, nullptr);
   PressAltKey('S');
-  HWND warning = WaitForWindow(launcher.process.dwProcessId, L"Kavrio", L"#32770");
+  HWND warning = WaitForWindow(launcher.process.id, L"Kavrio", L"#32770");
   ASSERT_NE(warning, nullptr);
   BringToFront(warning);
   PressKey(VK_RETURN);
@@ -239,17 +240,17 @@ TEST_F(Road, EnterAtOnceOnTheBusinessWindowStartsTheAgent) {
 // ---- Errors and other DPIs -----------------------------------------------------------------
 
 TEST_F(Road, NumberOutOfByteRangeIsReportedAndNothingElseShows) {
-  SetBrowserVersion({VersionKind::Binary, L"", 256});
-  StartLauncher(launcher);
+  ASSERT_TRUE(Done(SetBrowserVersion({VersionKind::Binary, L"", 256})));
+  ASSERT_TRUE(Done(StartLauncher(launcher)));
   ExpectReportThenEnd(launcher, L"11002: GetValue", L"error-report");
 }
 
 TEST_F(Road, At144DpiTheMenuScalesAsAWhole) {
-  SetLogPixels(144);
+  ASSERT_TRUE(Done(SetLogPixels(144)));
   HWND menu = StartMenu();
-  SetLogPixels(96);
+  ASSERT_TRUE(Done(SetLogPixels(96)));
   ASSERT_NE(menu, nullptr);
-  SaveScreenshot(menu, L"menu-144dpi");
+  ASSERT_TRUE(Done(SaveScreenshot(menu, L"menu-144dpi")));
   const SIZE client = ClientSize(menu);
   EXPECT_EQ(client.cx, 675);
   EXPECT_EQ(client.cy, 516);

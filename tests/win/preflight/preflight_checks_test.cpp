@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "change_row.h"
 #include "launcher_windows.h"
+#include "roads.h"
 #include "run_result.h"
+#include "win/done.h"
 #include "window_check.h"
 
 namespace preflight {
@@ -26,7 +29,7 @@ struct MenuSpec {
   std::wstring title = L"Kavrio";
   std::vector<ChildSpec> children = {
       {L"Static", L"", {144, 16, 433, 73}, -1},  // the heading's box
-      {L"Static", e2e::kLabel2Menu, {40, 16, 263, 48}, 0},
+      {L"Static", launcher_driver::kLabel2Menu, {40, 16, 263, 48}, 0},
       {L"Button", L"&Sair", {344, 304, 425, 337}, -1},
       {L"Static", L"", {-8, -16, 545, 297}, -1},  // the frame whose bottom is the etched line
       {L"Button", L"Kavrio", {152, 136, 441, 169}, 3},
@@ -34,6 +37,7 @@ struct MenuSpec {
   };
   int focus = 4;
   int x = -1;  // -1: centred
+  bool screenshotBlocked = false;  // a folder stands where the screenshot would go
 };
 
 HWND Build(const MenuSpec& spec) {
@@ -52,19 +56,14 @@ HWND Build(const MenuSpec& spec) {
                                    child.parent < 0 ? window : made[child.parent], nullptr,
                                    nullptr, nullptr));
   }
-  e2e::BringToFront(window);
+  launcher_driver::BringToFront(window);
   SetFocus(made[spec.focus]);
   return window;
 }
 
 TEST(WindowCheck, NamesWhatDiffersFromTheLaunchersWindow) {
   const std::wstring screenEdge = std::to_wstring(GetSystemMetrics(SM_CXSCREEN) - 200);
-  struct Row {
-    const char* name;
-    std::function<void(MenuSpec&)> change;
-    std::vector<std::wstring> problems;
-  };
-  const Row rows[] = {
+  const ChangeRow<MenuSpec> rows[] = {
       {"as the launcher shows it", [](MenuSpec&) {}, {}},
       {"a text that differs", [](MenuSpec& s) { s.children[5].text = L"Kavrio Busines"; },
        {L"menu: no control reads \"Kavrio Business\"",
@@ -81,119 +80,201 @@ TEST(WindowCheck, NamesWhatDiffersFromTheLaunchersWindow) {
       {"past the screen's edge",
        [](MenuSpec& s) { s.x = GetSystemMetrics(SM_CXSCREEN) - 200; },
        {L"menu: the window reaches past the screen's edge"}},
+      {"a screenshot that cannot be written", [](MenuSpec& s) { s.screenshotBlocked = true; },
+       {L"menu: its screenshot could not be saved: CreateFileW failed with error 5"}},
   };
-  for (const Row& row : rows) {
+  const std::wstring blocker = launcher_driver::ScreenshotFolder() + L"\\menu.bmp";
+  for (const ChangeRow<MenuSpec>& row : rows) {
     SCOPED_TRACE(row.name);
     MenuSpec spec;
     row.change(spec);
+    if (spec.screenshotBlocked) {
+      DeleteFileW(blocker.c_str());  // the screenshot of an earlier row
+      ASSERT_TRUE(CreateDirectoryW(blocker.c_str(), nullptr))
+          << launcher_driver::CallFailed(L"CreateDirectoryW");
+    }
     HWND window = Build(spec);
-    EXPECT_EQ(Look(window, Screen::Menu).problems, row.problems);
+    const SeenWindow seen = Look(window, Screen::Menu);
+    EXPECT_EQ(seen.problems, row.problems);
+    // A screenshot that was not written is not listed.
+    EXPECT_EQ(seen.screenshot, spec.screenshotBlocked ? L"" : L"menu.bmp");
     DestroyWindow(window);
+    if (spec.screenshotBlocked) {
+      EXPECT_TRUE(RemoveDirectoryW(blocker.c_str()));
+    }
   }
+  EXPECT_TRUE(NoCallFailed());
 }
 
-// ---- The verdict on what a run started ---------------------------------------------------
+// ---- The verdict on a run ------------------------------------------------------------------
 
-RunResult Started(const std::wstring& program, const std::wstring& commandLine,
-                  const std::wstring& folder) {
+// What the home road promises: every window driven, D:\Setup.exe started as it should be
+// and showing a window, and the launcher ended.
+RunResult AsPromised(const RoadDefinition& road) {
   RunResult result;
-  result.driven = true;
+  result.road.driven = road.stepCount;
   result.launcherEnded = true;
   result.launcherExitCode = 0;
   result.started = true;
-  result.installer.program = program;
-  result.installer.commandLine = commandLine;
-  result.installer.workingFolder = folder;
+  result.installer.program = launcher_driver::kHomeSetup;
+  result.installer.commandLine = L"\"D:\\Setup.exe\"";
+  result.installer.workingFolder = L"C:\\";
   result.installer.read = true;
+  result.installerWindowSeen = true;
   result.installerScreenshot = L"installer.bmp";
   return result;
 }
 
-RunResult Home() { return Started(e2e::kHomeSetup, L"\"D:\\Setup.exe\"", L"C:\\"); }
+void ShowsNoWindow(RunResult& r) {
+  r.installerWindowSeen = false;
+  r.installerScreenshot.clear();
+}
 
-RunResult NothingStarted() {
-  RunResult result;
-  result.driven = true;
-  result.launcherEnded = true;
-  result.launcherExitCode = 0;
-  return result;
+void StartsNothing(RunResult& r) {
+  ShowsNoWindow(r);
+  r.started = false;
+  r.installer = {};
+}
+
+// The road broke at its `driven`th window, awaiting `awaited`, and nothing started.
+std::function<void(RunResult&)> BrokeAt(Break broke, std::size_t driven, Screen awaited,
+                                        bool ended = true) {
+  return [=](RunResult& r) {
+    StartsNothing(r);
+    r.road.broke = broke;
+    r.road.driven = driven;
+    r.road.awaited = awaited;
+    r.launcherEnded = ended;
+    r.launcherExitCode = ended ? 0 : STILL_ACTIVE;
+  };
 }
 
 TEST(Verdict, NamesWhatDiffersFromWhatTheRoadPromises) {
   struct Row {
     const char* name;
-    Road road;
-    std::function<RunResult()> result;
+    const wchar_t* road;
+    std::function<void(RunResult&)> change;
     std::vector<std::wstring> problems;
   };
+  const std::wstring kErrorBox = L"\"Kavrio\": Erro 11002: GetValue";
   const Row rows[] = {
-      {"the home setup, as promised", Road::MenuHome, Home, {}},
-      {"nothing on a road that starts nothing", Road::MenuClose, NothingStarted, {}},
-      {"nothing where the agent was due", Road::MenuBusinessNext, NothingStarted,
+      {"the home setup, as promised", L"menu-home", [](RunResult&) {}, {}},
+      {"nothing on a road that starts nothing", L"menu-close", StartsNothing, {}},
+      {"nothing where the agent was due", L"menu-business-next", StartsNothing,
        {L"nothing started: D:\\Agente Plimox\\Instalador Assistente Kavrio.exe was expected"}},
-      {"something on a road that starts nothing", Road::PromptNo, Home,
+      {"something on a road that starts nothing", L"prompt-no", [](RunResult&) {},
        {L"started D:\\Setup.exe on a road that starts nothing"}},
-      {"another installer", Road::PromptYes, Home,
+      {"another installer", L"prompt-yes", [](RunResult&) {},
        {L"started D:\\Setup.exe, not D:\\Internet Explorer 5.5\\ie5setup.exe",
         L"its command line is \"D:\\Setup.exe\", not \"D:\\Internet Explorer 5.5\\ie5setup.exe\""}},
-      {"an unquoted command line", Road::MenuHome,
-       [] { return Started(e2e::kHomeSetup, L"D:\\Setup.exe", L"C:\\"); },
+      {"an unquoted command line", L"menu-home",
+       [](RunResult& r) { r.installer.commandLine = L"D:\\Setup.exe"; },
        {L"its command line is D:\\Setup.exe, not \"D:\\Setup.exe\""}},
-      {"the CD as working folder", Road::MenuHome,
-       [] { return Started(e2e::kHomeSetup, L"\"D:\\Setup.exe\"", L"D:\\"); },
+      {"the CD as working folder", L"menu-home",
+       [](RunResult& r) { r.installer.workingFolder = L"D:\\"; },
        {L"its working folder is \"D:\\\", not \"C:\\\""}},
-      {"an installer that ends at once", Road::MenuHome,
-       [] {
-         RunResult r = Home();
-         r.installerScreenshot.clear();
+      {"an installer that ends at once", L"menu-home",
+       [](RunResult& r) {
+         ShowsNoWindow(r);
          r.installer.ended = true;
          r.installer.exitCode = 7;
-         return r;
        },
        {L"the installer ended (exit code 7) without showing a window"}},
-      {"an installer that shows nothing", Road::MenuHome,
-       [] {
-         RunResult r = Home();
-         r.installerScreenshot.clear();
-         return r;
-       },
+      {"an installer that shows nothing", L"menu-home", ShowsNoWindow,
        {L"the installer showed no window within 10 s"}},
-      {"a start that could not be read", Road::MenuHome,
-       [] {
-         RunResult r = Home();
+      {"an installer's window that was seen but could not be saved", L"menu-home",
+       [](RunResult& r) {
+         r.installerScreenshot.clear();
+         r.installerScreenshotFailure = L"CreateFileW failed with error 5";
+       },
+       {L"the installer's window could not be saved: CreateFileW failed with error 5"}},
+      {"a start that could not be read", L"menu-home",
+       [](RunResult& r) {
          r.installer.read = false;
          r.installer.unread = L"it ended before its parameters could be read";
-         return r;
        },
        {L"what started could not be read from it: it ended before its parameters could be read"}},
-      {"a launcher that stays, and another window", Road::MenuClose,
-       [] {
-         RunResult r = NothingStarted();
+      {"a launcher that stays, and another window", L"menu-close",
+       [&](RunResult& r) {
+         StartsNothing(r);
          r.launcherEnded = false;
-         r.otherDialogs = {L"\"Kavrio\": Erro 11002: GetValue"};
-         return r;
+         r.otherDialogs = {kErrorBox};
        },
-       {L"the launcher did not end", L"another window opened: \"Kavrio\": Erro 11002: GetValue"}},
-      {"a launcher that crashed", Road::MenuClose,
-       [] {
-         RunResult r = NothingStarted();
+       {L"the launcher did not end", L"another window opened: " + kErrorBox}},
+      {"a launcher that crashed", L"menu-close",
+       [](RunResult& r) {
+         StartsNothing(r);
          r.launcherExitCode = 0xC0000005;
-         return r;
        },
        {L"the launcher crashed (exception 0xC0000005)"}},
-      {"a road that could not be driven", Road::MenuBusinessNext,
-       [] {
-         RunResult r = NothingStarted();
-         r.driven = false;
-         return r;
+      {"a launcher that ends at once", L"menu-home", BrokeAt(Break::Ended, 0, Screen::Menu),
+       {L"the launcher ended (exit code 0) before showing the menu"}},
+      {"a launcher that crashes before its first window", L"prompt-no",
+       [](RunResult& r) {
+         BrokeAt(Break::Ended, 0, Screen::Prompt)(r);
+         r.launcherExitCode = 0xC0000005;
        },
-       {}},
+       {L"the launcher ended (exception 0xC0000005) before showing the prompt",
+        L"the launcher crashed (exception 0xC0000005)"}},
+      {"a launcher that ends in the middle of its road", L"menu-business-exit",
+       BrokeAt(Break::Ended, 1, Screen::Business),
+       {L"the launcher ended (exit code 0) before showing the business window"}},
+      {"a launcher that could not be put into its job", L"menu-home",
+       [](RunResult& r) {
+         BrokeAt(Break::NotStarted, 0, Screen::Menu, false)(r);
+         r.road.detail = L"AssignProcessToJobObject failed with error 5";
+       },
+       {L"D:\\kavrio.exe could not be started in its job: AssignProcessToJobObject failed with "
+        L"error 5"}},
+      {"the prompt where the menu was due", L"menu-close",
+       [](RunResult& r) {
+         BrokeAt(Break::OtherWindow, 0, Screen::Menu)(r);
+         r.road.seen = Screen::Prompt;
+       },
+       {L"the prompt opened where the menu was expected"}},
+      {"a message box in the menu's place", L"menu-home",
+       [&](RunResult& r) {
+         BrokeAt(Break::Message, 0, Screen::Menu)(r);
+         r.otherDialogs = {kErrorBox};
+       },
+       {L"a message box opened where the menu was expected",
+        L"another window opened: " + kErrorBox}},
+      {"a restart warning that never opens", L"prompt-yes",
+       [](RunResult& r) {
+         BrokeAt(Break::NoWindow, 1, Screen::RestartWarning, false)(r);
+         r.road.waitedMs = 10000;
+       },
+       {L"the restart warning did not open within 10 s", L"the launcher did not end"}},
+      {"a window without the button that the road presses", L"menu-business-next",
+       [](RunResult& r) {
+         BrokeAt(Break::NoControl, 1, Screen::Business, false)(r);
+         r.road.detail = L"&Avançar";
+       },
+       {L"the business window has no button \"&Avançar\" to press", L"the launcher did not end"}},
+      {"a road driven part of the way, with no reason given", L"menu-business-next",
+       [](RunResult& r) { r.road.driven = 1; },
+       {L"the road was driven through 1 of 2 windows"}},
+      {"an installer started by a launcher that never showed its menu", L"menu-home",
+       [](RunResult& r) {
+         r.road.broke = Break::Ended;
+         r.road.driven = 0;
+       },
+       {L"the launcher ended (exit code 0) before showing the menu",
+        L"started D:\\Setup.exe though its road was not driven to its end"}},
+      {"a cell that was not set up", L"menu-home",
+       [](RunResult& r) { r.cellProblems = {L"dpi: RegSetValueExW failed with error 5"}; },
+       {L"dpi: RegSetValueExW failed with error 5"}},
+      {"a key press that did not go in", L"menu-home",
+       [](RunResult& r) { r.failedCalls = {L"pressing a key: SendInput failed with error 5"}; },
+       {L"pressing a key: SendInput failed with error 5"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Cell cell;
-    cell.road = row.road;
-    RunResult result = row.result();
+    cell.road = RoadNamed(row.road);
+    ASSERT_NE(cell.road, nullptr);
+    RunResult result = AsPromised(*cell.road);
+    row.change(result);
     Judge(cell, result);
     EXPECT_EQ(result.problems, row.problems);
   }
