@@ -134,6 +134,7 @@ class ReachingInstallersTest(unittest.TestCase):
                                      cls.token + "-clean.txt"),
             "sh": "/tmp/%s-sh.txt" % cls.token,
             "sh in the home folder": os.path.join(HOME, cls.token + "-sh.txt"),
+            "the shell's copy": "/tmp/%s-win.ini" % cls.token,
         }
         cls.iso = cls.reaching_image()
         cls.out = os.path.join(WORK, "Área de Trabalho 安装", "preflight")
@@ -152,8 +153,8 @@ class ReachingInstallersTest(unittest.TestCase):
     def orders(cls):
         """{installer: its orders}: files, a Unix shell, the network."""
         r = cls.reached
-        tamper = ("f=$WINEPREFIX/drive_c/windows/win.ini; cp -p $f /tmp/t && printf REACH | "
-                  "dd of=$f conv=notrunc && touch -r /tmp/t $f")
+        tamper = ("f=$WINEPREFIX/drive_c/windows/win.ini; cp -p $f {0} && printf REACH | "
+                  "dd of=$f conv=notrunc && touch -r {0} $f").format(r["the shell's copy"])
         return {
             matrix.INSTALLER_OF["menu-home"]: [
                 "write " + windows_path(r["Z:"]),

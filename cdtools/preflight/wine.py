@@ -7,6 +7,7 @@ CD's programs, runs in a sandbox of its own (sandbox.py) that holds the prefix's
 Wine server and the runner; with --no-sandbox the same steps run on the host. Every step has a
 time limit, and ends with its whole process group."""
 import os
+import shutil
 import time
 
 from cdtools.make_cd import ROOT
@@ -43,6 +44,9 @@ class Env:
         # Written before a run first touches the prefix after a snapshot; until the next
         # snapshot, every file changed since then is suspect (wine-env reset).
         self.since_file = os.path.join(state, "prefix.since")
+        # Written before a run without the sandbox: its programs could write the snapshot and
+        # the machine too, so the next preflight boots a new prefix.
+        self.unsandboxed_file = os.path.join(state, "prefix.unsandboxed")
         self.version = ""
 
     def _wine_env(self, *args):
@@ -60,6 +64,10 @@ class Env:
 
     def __enter__(self):
         try:
+            if os.path.exists(self.unsandboxed_file):
+                for folder in (self.prefix, self.clean):
+                    shutil.rmtree(folder, ignore_errors=True)
+                os.remove(self.unsandboxed_file)
             if os.path.isfile(self.since_file) and os.path.isdir(self.prefix):
                 # Earlier runs' programs wrote this prefix: none of it runs on the host again.
                 self._must("reset", str(self._since()))
@@ -107,6 +115,8 @@ class Env:
                    "--colours", cell.colours, "--road", cell.road]
         env = sandbox.environment(self.display, folder)
         if not self.sandboxed:
+            with open(self.unsandboxed_file, "w"):
+                pass
             return command, env
         bwrap = sandbox.command(writable=[self.prefix, folder],
                                 readable=[self.clean, self.tree, self.runner, WINE_ENV],
