@@ -31,13 +31,17 @@ void start(void) {
 }
 """
 GOOD_LIST = """# a comment
+[sources]
+sdk   a reference page
+[functions]
 KERNEL32.dll
-  ExitProcess    95
-  GetTickCount   95
+  ExitProcess    95 sdk launcher
+  GetTickCount   95 sdk launcher
+  GetTickCount64 Vista sdk
 USER32.dll
-  MessageBeep    95
+  MessageBeep    95 sdk launcher
 """
-OLE_LIST = GOOD_LIST + "ole32.dll\n  CoInitialize  95\n"
+OLE_LIST = GOOD_LIST + "ole32.dll\n  CoInitialize  95 sdk launcher\n"
 
 
 def have(tool):
@@ -92,31 +96,41 @@ class ImportAuditTest(unittest.TestCase):
             ("DLL names compare without case", "gui", GOOD_LIST.replace("KERNEL32", "kernel32"),
              0, "3 functions"),
             ("an import missing from the list", "gui",
-             GOOD_LIST.replace("  GetTickCount   95\n", ""), 1,
+             GOOD_LIST.replace("  GetTickCount   95 sdk launcher\n", ""), 1,
              "+ KERNEL32.dll   GetTickCount   (imported, not listed)"),
-            ("a listed function no longer imported", "gui", GOOD_LIST + "  Beep  95\n", 1,
+            ("a listed function no longer imported", "gui", GOOD_LIST + "  Beep  95 sdk launcher\n", 1,
              "- USER32.dll     Beep   (listed, not imported)"),
             ("a function without a version", "gui", GOOD_LIST.replace("GetTickCount   95",
                                                                       "GetTickCount   ?"), 1,
              "KERNEL32.dll GetTickCount has no version"),
+            ("a function without a source", "gui", GOOD_LIST.replace("GetTickCount   95 sdk",
+                                                                     "GetTickCount   95"), 1,
+             "KERNEL32.dll GetTickCount has no source"),
+            ("a source that the table does not define", "gui",
+             GOOD_LIST.replace("GetTickCount   95 sdk", "GetTickCount   95 blog"), 1,
+             "KERNEL32.dll GetTickCount has no source"),
+            ("a fact that is no import is no launcher row", "gui",
+             GOOD_LIST.replace("GetTickCount   95 sdk launcher", "GetTickCount   95 sdk"), 1,
+             "+ KERNEL32.dll   GetTickCount   (imported, not listed)"),
             ("a function newer than 98 SE, with its caller from the link map", "gui",
              GOOD_LIST.replace("MessageBeep    95", "MessageBeep    XP"), 1,
              "MessageBeep is not on Windows 98 SE (oldest: XP) (first called from program_gui.o)"),
             ("a new import, with its caller", "gui",
-             GOOD_LIST.replace("  ExitProcess    95\n", ""), 1,
+             GOOD_LIST.replace("  ExitProcess    95 sdk launcher\n", ""), 1,
              "+ KERNEL32.dll   ExitProcess   (imported, not listed) (first called from "
              "program_gui.o)"),
             ("a version that is not a Windows release", "gui",
-             GOOD_LIST.replace("ExitProcess    95", "ExitProcess    Windows 95"), 1,
-             "has version 'Windows 95', not one of"),
+             GOOD_LIST.replace("ExitProcess    95", "ExitProcess    Windows 95"), 2,
+             "line 6: 'Windows 95 sdk launcher' does not begin with a release"),
             ("a version followed by a comment", "gui",
-             GOOD_LIST.replace("ExitProcess    95", "ExitProcess    98 SE  # why"), 0, ""),
+             GOOD_LIST.replace("ExitProcess    95 sdk launcher",
+                               "ExitProcess    98 SE sdk launcher  # why"), 0, ""),
             ("console subsystem", "console", GOOD_LIST, 1, "subsystem is Windows console"),
             ("subsystem version 5.1", "gui 5.1", GOOD_LIST, 1, "subsystem version is 5.1, not 4.0"),
             ("64-bit machine", "x86-64", GOOD_LIST, 1, "machine is x86-64, not i386"),
             ("a DLL outside the system set", "ole", OLE_LIST, 1,
              "imports from ole32.dll, which is not one of"),
-            ("not an exe", os.path.join(HERE, "imports-win32.txt"), GOOD_LIST, 2, "check-imports:"),
+            ("not an exe", os.path.join(HERE, "check_imports.py"), GOOD_LIST, 2, "check-imports:"),
         ]
         for what, fixture, list_text, code, expected in cases:
             with self.subTest(what):
@@ -125,16 +139,21 @@ class ImportAuditTest(unittest.TestCase):
                 self.assertIn(expected, output)
 
     def test_update_keeps_known_versions(self):
-        stale = "KERNEL32.dll\n  GetTickCount  98 SE  # kept\n  ExitProcess  95\n  Beep  95\n"
+        stale = ("[sources]\nsdk a page\n[functions]\nKERNEL32.dll\n"
+                 "  GetTickCount  98 SE sdk launcher  # kept\n  ExitProcess  95 sdk launcher\n"
+                 "  Beep  95 sdk launcher\n\n[missing before]\nKERNEL32.dll\n"
+                 "  GetTickCount64  Vista  headers\n")
         returncode, output, written = self.run_check(self.exes["gui"], stale, "--update")
         self.assertIn("added USER32.dll MessageBeep", output)
         self.assertIn("removed KERNEL32.dll Beep", output)
-        self.assertEqual(returncode, 1, output)  # MessageBeep still needs its version
-        body = [line.split(None, 1) for line in written.splitlines()
-                if line.strip() and not line.startswith("#")]
-        self.assertEqual(body, [["KERNEL32.dll"], ["ExitProcess", "95"],
-                                ["GetTickCount", "98 SE  # kept"], ["USER32.dll"],
-                                ["MessageBeep", "?"]])
+        self.assertEqual(returncode, 1, output)  # MessageBeep still needs its release
+        body = [line.split() for line in written.splitlines()
+                if line.strip() and not line.startswith(("#", "[", "sdk"))]
+        self.assertEqual(body, [["KERNEL32.dll"], ["Beep", "95", "sdk"],
+                                ["ExitProcess", "95", "sdk", "launcher"],
+                                ["GetTickCount", "98", "SE", "sdk", "launcher", "#", "kept"],
+                                ["USER32.dll"], ["MessageBeep", "?", "-", "launcher"],
+                                ["KERNEL32.dll"], ["GetTickCount64", "Vista", "headers"]])
 
 
 class ExplainDifferenceTest(unittest.TestCase):

@@ -68,6 +68,20 @@ class Verdict:
     def __init__(self, kind="", fault=None, starts_on=(), processor=None, why=""):
         self.kind, self.fault, self.processor, self.why = kind, fault, processor, why
         self.starts_on = frozenset(starts_on)
+        self.imports = None  # import_check.Report, for a PE image whose imports were read
+
+    @property
+    def is_pe(self):
+        return self.kind.startswith("PE") and not self.fault and not self.processor
+
+    def import_failures(self, release):
+        """The reasons why release will not load it, from its imports ([] where they allow
+        it, or were not read)."""
+        return self.imports.results[release.name].failures if self.imports else []
+
+    def starts_header_and_imports(self):
+        """The (release, bits) that its header allows and its imports do not refuse."""
+        return [p for p in PLATFORMS if p in self.starts_on and not self.import_failures(p[0])]
 
     def warning(self, name):
         """The warning line that names the Windows on which it starts nothing, or None."""
@@ -88,10 +102,27 @@ class Verdict:
             return "none"
         if self.processor:
             return "only Windows for %s" % self.processor
-        release = next(r for r, b in PLATFORMS if (r, b) in self.starts_on)
+        starts = self.starts_header_and_imports()
+        if not starts:
+            return "none"
+        release = starts[0][0]
         bits = {b for _, b in self.starts_on}
         return "Windows %s%s" % (release.name, ", %d-bit only" % min(bits) if len(bits) == 1
                                  else "")
+
+    @property
+    def limit(self):
+        """Why the oldest Windows is not Windows 98: the header's reason, or the last failure
+        of the imports before it; "" when Windows 98 starts it."""
+        if self.fault or self.processor:
+            return ""
+        starts = self.starts_header_and_imports()
+        oldest = RELEASES.index(starts[0][0]) if starts else len(RELEASES)
+        older = [r for r in RELEASES[:oldest] if self.import_failures(r)]
+        if older:
+            return self.import_failures(older[-1])[0]
+        header_first = next(r for r, b in PLATFORMS if (r, b) in self.starts_on)
+        return self.why[3:] if header_first != RELEASES[0] else ""
 
 
 def join(words):

@@ -7,11 +7,13 @@ autorun.inf of its own; names that Windows or Joliet cannot hold (case twins, na
 characters or with * : ; ? \\ < > " |, paths over 120 characters, links to nothing or that
 loop); and, from each installer's header (installer_check), installers that no Windows
 starts. An installer that starts on only part of Windows 98 to 11 is a warning, or with
-strict a fault.
+strict a fault: by its header, or by its imports (import_check), release by release. What
+a release lacks among the delay-loaded imports, or has only with an update, is a note: a
+warning that strict does not refuse.
 """
 import os
 
-from cdtools import installer_check
+from cdtools import import_check, installer_check, pe_imports
 
 # The CD root's own files, which come from this build, not from the installers folder.
 LAUNCHER = "kavrio.exe"
@@ -135,11 +137,18 @@ class Findings:
 
     def __init__(self, faults=(), starts_nothing=False):
         self.faults, self.starts_nothing = list(faults), starts_nothing
-        self.warnings, self.verdicts = [], {}
+        self.warnings, self.notes, self.verdicts = [], [], {}
+
+    def warn(self, warning, strict):
+        if strict:
+            self.faults.append(warning + " (--strict)")
+        else:
+            self.warnings.append(warning)
 
 
-def judge_installers(findings, sources, strict):
-    """Reads each installer's header ({installer: file}) into findings."""
+def judge_installers(findings, sources, strict, beside=True):
+    """Reads each installer's header and imports ({installer: file}) into findings. beside:
+    the files beside each source are the ones beside the installer on the CD."""
     for installer, source in sources.items():
         try:
             verdict = installer_check.read(source)
@@ -150,10 +159,40 @@ def judge_installers(findings, sources, strict):
         if verdict.fault:
             findings.faults.append("%s is %s" % (installer, verdict.fault))
             findings.starts_nothing = True
-        elif warning:
-            (findings.faults if strict else findings.warnings).append(
-                warning + (" (--strict)" if strict else ""))
+            continue
+        if warning:
+            findings.warn(warning, strict)
+        if verdict.is_pe:
+            judge_imports(findings, installer, source, verdict, strict, beside)
     return findings
+
+
+def judge_imports(findings, installer, source, verdict, strict, beside):
+    """One warning for each release that the header allows and the imports refuse."""
+    folder = os.path.dirname(source) if beside else None
+    try:
+        verdict.imports = import_check.check(source, installer, folder)
+    except pe_imports.PeImportError as error:
+        findings.faults.append("%s has imports that cannot be read: %s" % (installer, error))
+        return
+    notes = {}  # a note with "that Windows" for the release: the releases it is true of
+    for release in installer_check.RELEASES:
+        if not any((release, bits) in verdict.starts_on for bits in release.editions):
+            continue  # the header's warning names it already
+        result = verdict.imports.results[release.name]
+        if result.failures:
+            findings.warn("%s will not start on %s: %s" % (
+                installer, result.windows, "; ".join(result.failures)), strict)
+        for note in result.warnings:
+            notes.setdefault(note.replace(result.windows, "that Windows"), []).append(release)
+    findings.notes += ["%s on %s: %s" % (installer, releases_named(releases), note)
+                       for note, releases in notes.items()]
+
+
+def releases_named(releases):
+    if len(releases) == len(installer_check.RELEASES):
+        return "every Windows 98 to 11"
+    return "Windows " + installer_check.join([r.name for r in releases])
 
 
 def check_installers(directory, strict=False):

@@ -38,7 +38,7 @@ import sys
 import tempfile
 import time
 
-from cdtools import joliet
+from cdtools import installer_check, joliet
 from cdtools.layout import (AUTORUN, INSTALLERS, LAUNCHER, Findings, check_installers,
                             judge_installers)
 
@@ -308,17 +308,45 @@ def describe(iso, folder, epoch, signed):
 
 
 def installer_table(verdicts):
-    rows = [("Installer", "Kind", "Oldest Windows that starts it")] + [
-        (installer.replace("/", "\\"), verdicts[installer].kind, verdicts[installer].oldest)
+    """What Windows makes of each installer: the imports without data, then the table of
+    each installer's kind and oldest Windows, from its header and imports, with the reason."""
+    lines = unknown_lines(verdicts)
+    if lines:
+        say()
+        say("Not known, for want of data on the Windows named (neither a failure nor a pass):")
+        for line in lines:
+            say("  " + line)
+    rows = [("Installer", "Kind", "Oldest Windows that starts it", "Why not older")] + [
+        (installer.replace("/", "\\"), verdicts[installer].kind, verdicts[installer].oldest,
+         verdicts[installer].limit or "-")
         for installer in INSTALLERS if installer in verdicts]
-    widths = [max(len(row[i]) for row in rows) for i in range(2)]
+    widths = [max(len(row[i]) for row in rows) for i in range(3)]
     say()
     for row in rows:
-        say("%-*s  %-*s  %s" % (widths[0], row[0], widths[1], row[1], row[2]))
+        say("%-*s  %-*s  %-*s  %s" % (widths[0], row[0], widths[1], row[1], widths[2], row[2],
+                                      row[3]))
+
+
+def unknown_lines(verdicts):
+    """'Setup.exe: 41 imports without data on Windows 98 and ME; 3 on Windows 2000', one line
+    for each installer that has imports without data."""
+    lines = []
+    for installer in INSTALLERS:
+        verdict = verdicts.get(installer)
+        counts = verdict.imports.unknown_counts() if verdict and verdict.imports else {}
+        if not counts:
+            continue
+        groups = [(count, [r for r, c in counts.items() if c == count])
+                  for count in dict.fromkeys(counts.values())]
+        text = "; ".join("%d on Windows %s" % (count, installer_check.join(releases))
+                         for count, releases in groups)
+        lines.append("%s: %s" % (installer.replace("/", "\\"),
+                                 text.replace(" on ", " imports without data on ", 1)))
+    return lines
 
 
 def warn(findings):
-    for warning in findings.warnings:
+    for warning in findings.warnings + findings.notes:
         print("make-cd: warning: %s" % warning, file=sys.stderr)
 
 
@@ -361,7 +389,7 @@ def main(argv):
         plan, folders = layout_plan(args.installers)
         if findings is None:
             findings = judge_installers(Findings(), {i: s for i, s in plan if i in INSTALLERS},
-                                        args.strict)
+                                        args.strict, beside=False)
             warn(findings)
             if findings.faults:
                 raise Failed("the stand-in installer is not fit for the CD:\n  " +

@@ -6,6 +6,7 @@ Refusals are decided before any build. The image cases run make-cd for real into
 folders (its win32 build is a no-op after scripts/test's own); signing needs osslsigncode
 and openssl.
 """
+import atexit
 import os
 import re
 import shutil
@@ -17,7 +18,7 @@ import unittest
 
 import cdtools.layout
 import cdtools.make_cd
-from cdtools import joliet
+from cdtools import joliet, test_programs
 from cdtools.make_cd import read_folder
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -73,9 +74,26 @@ GOOD = {
 }
 
 
+class Built:
+    """In a tree spec: a file of a program built by test_programs (built once per run)."""
+    folder = tempfile.mkdtemp(prefix="make-cd-programs-")
+    atexit.register(shutil.rmtree, folder, True)
+
+    def __init__(self, case, name="Setup.exe"):
+        self.case, self.name = case, name
+
+    def read(self):
+        folder = os.path.join(self.folder, self.case.replace(" ", "-"))
+        if not os.path.isdir(folder):
+            test_programs.build(self.case, folder)
+        return read(os.path.join(folder, self.name))
+
+
 def make_tree(root, spec):
     os.makedirs(root, exist_ok=True)
     for path, content in spec.items():
+        if isinstance(content, Built):
+            content = content.read()
         target = os.path.join(root, *path.rstrip("/").split("/"))
         os.makedirs(os.path.dirname(target), exist_ok=True)
         if content is DIR_LINK:
@@ -184,6 +202,20 @@ class RefusalTest(unittest.TestCase):
                                     "on 64-bit Windows the launcher will start nothing"]),
         ("ARM64", {AGENT: pe(0xAA64, wide=True, version=(10, 0))},
          ["Kavrio.exe is a program for ARM64 processors: on every x86 and x64 PC"]),
+        # Installers that a header of subsystem 4.0 lets through and their imports refuse.
+        ("imports GetTickCount64", {SETUP: Built("GetTickCount64")},
+         ["Setup.exe will not start on Windows XP: needs kernel32.dll!GetTickCount64 "
+          "(from Windows Vista on) (--strict)",
+          "Setup.exe will not start on Windows 98: needs kernel32.dll!GetTickCount64"]),
+        ("imports VCRUNTIME140.dll", {AGENT: Built("VCRUNTIME140")},
+         ["Kavrio.exe will not start on Windows XP: needs VCRUNTIME140.dll, which Windows XP does "
+          "not have and the CD does not hold beside D:\\Agente Plimox\\Instalador Assistente "
+          "Kavrio.exe (--strict)", "Kavrio.exe will not start on Windows 11: needs VCRUNTIME140"]),
+        ("its own DLL imports GetTickCount64",
+         {SETUP: Built("own DLL with GetTickCount64"),
+          "helper.dll": Built("own DLL with GetTickCount64", "helper.dll")},
+         ["Setup.exe will not start on Windows 2000: needs kernel32.dll!GetTickCount64 (from "
+          "Windows Vista on), through helper.dll on the CD (--strict)"]),
     ]
 
     def setUp(self):
@@ -266,6 +298,11 @@ class ImageTest(unittest.TestCase):
         odd = os.path.join(cls.tmp, "odd")  # each installer starts on part of Windows only
         make_tree(odd, dict(GOOD, **{SETUP: pe(subsystem=3, version=(5, 1)), IE: ne(),
                                      AGENT: pe(0x8664, wide=True, version=(5, 2))}))
+        imports = os.path.join(cls.tmp, "imports")  # headers of 4.0; imports that limit them
+        if test_programs.have_tools():
+            make_tree(imports, dict(GOOD, **{
+                SETUP: Built("GetTickCount64"), AGENT: Built("own DLL"),
+                "Agente Plimox/helper.dll": Built("own DLL", "helper.dll"), IE: Built("NSIS")}))
         cls.iso = {"stand-ins": os.path.join(cls.tmp, "a", "kavrio.iso"),
                    "stand-ins again": os.path.join(cls.tmp, "b", "c", "kavrio.iso"),
                    "installers": os.path.join(cls.tmp, "d", "cd.iso"),
@@ -276,6 +313,10 @@ class ImageTest(unittest.TestCase):
                                             installers, env={"SOURCE_DATE_EPOCH": str(cls.EPOCH)})
         cls.results["odd installers"] = make_cd("--out", cls.iso["odd installers"],
                                                 "--installers", odd)
+        if test_programs.have_tools():
+            cls.iso["imports"] = os.path.join(cls.tmp, "f", "cd.iso")
+            cls.results["imports"] = make_cd("--out", cls.iso["imports"], "--installers",
+                                             imports)
         stub = read(os.path.join(BIN, "stub_installer.exe"))
         common = {"kavrio.exe": read(os.path.join(BIN, "kavrio.exe")),
                   "autorun.inf": read(os.path.join(ROOT, "cd", "autorun.inf"))}
@@ -303,17 +344,41 @@ class ImageTest(unittest.TestCase):
                 self.assertEqual("stand-ins" in result.stdout, run.startswith("stand-ins"))
 
     def test_the_output_ends_with_each_installers_kind_and_oldest_windows(self):
-        odd = [("Setup.exe", "PE32 console", "Windows XP"),
+        odd = [("Setup.exe", "PE32 console", "Windows XP", "a program with subsystem version 5.1"),
                ("Agente Plimox\\Instalador Assistente Kavrio.exe", "PE32+ GUI",
-                "Windows XP x64, 64-bit only"),
-               ("Internet Explorer 5.5\\ie5setup.exe", "NE (16-bit)", "Windows 98, 32-bit only")]
-        tables = {"stand-ins": [(p.replace("/", "\\"), "PE32 GUI", "Windows 98") for p in INSTALLERS],
-                  "odd installers": odd}
-        tables["installers"] = tables["stand-ins"][:2] + [(odd[2][0], "PE32 console", "Windows 98")]
+                "Windows XP x64, 64-bit only", "a 64-bit program"),
+               ("Internet Explorer 5.5\\ie5setup.exe", "NE (16-bit)", "Windows 98, 32-bit only",
+                "-")]
+        tables = {"stand-ins": [(p.replace("/", "\\"), "PE32 GUI", "Windows 98", "-")
+                                for p in INSTALLERS],
+                  "odd installers": odd,
+                  "imports": [("Setup.exe", "PE32 GUI", "Windows Vista",
+                               "needs kernel32.dll!GetTickCount64 (from Windows Vista on)"),
+                              (odd[1][0], "PE32 GUI", "Windows 98", "-"),
+                              (odd[2][0], "PE32 GUI", "Windows 98", "-")]}
+        tables["installers"] = tables["stand-ins"][:2] + [(odd[2][0], "PE32 console",
+                                                           "Windows 98", "-")]
         for run, rows in tables.items():
             with self.subTest(run):
+                if run not in self.results:
+                    self.skipTest("MinGW, clang, lld or makensis not installed")
                 tail = self.results[run].stdout.splitlines()[-3:]
                 self.assertEqual([tuple(re.split(r"\s{2,}", line)) for line in tail], rows)
+
+    def test_imports_give_a_warning_for_each_windows_and_what_is_not_known(self):
+        if "imports" not in self.results:
+            self.skipTest("MinGW, clang, lld or makensis not installed")
+        result = self.results["imports"]
+        self.assertEqual(result.returncode, 0, result.stderr)
+        warnings = [line for line in result.stderr.splitlines()
+                    if line.startswith("make-cd: warning: ")]
+        self.assertEqual(warnings, [
+            "make-cd: warning: Setup.exe will not start on Windows %s: needs "
+            "kernel32.dll!GetTickCount64 (from Windows Vista on)" % w
+            for w in ("98", "ME", "2000", "XP", "XP x64")])
+        self.assertRegex(result.stdout, r"Internet Explorer 5.5\\ie5setup.exe: \d+ imports "
+                                        r"without data on Windows 98, ME, 2000, .* and 11\n")
+        self.assertNotIn("Setup.exe: ", result.stdout)  # its every import has data
 
     def test_installers_that_start_on_part_of_windows_are_written_with_a_warning_each(self):
         warnings = [line for line in self.results["odd installers"].stderr.splitlines()

@@ -49,9 +49,20 @@ class CommandsTest(unittest.TestCase):
                 f.write("raise ImportError('the working folder\\'s %s')\n" % package)
 
     def test_each_command_runs_its_own_module_from_another_folder(self):
-        env = dict(os.environ, PYTHONPATH=self.elsewhere)
+        # A python3 first on PATH (a pyenv or venv one, which cannot import Debian's pefile)
+        # that fails: each command runs Debian's own python3 whatever comes first.
+        fake = os.path.join(self.elsewhere, "bin")
+        os.mkdir(fake)
+        with open(os.path.join(fake, "python3"), "w") as f:
+            f.write("#!/bin/sh\necho 'not Debian'\\'s python3'\nexit 9\n")
+        os.chmod(os.path.join(fake, "python3"), 0o755)
+        for path in (os.environ["PATH"], fake + os.pathsep + os.environ["PATH"]):
+            env = dict(os.environ, PYTHONPATH=self.elsewhere, PATH=path)
+            self.check_commands(env)
+
+    def check_commands(self, env):
         for command, arguments, code, usage in self.COMMANDS:
-            with self.subTest(command):
+            with self.subTest(command, PATH=env["PATH"].split(os.pathsep)[0]):
                 result = subprocess.run([os.path.join(ROOT, command)] + arguments,
                                         cwd=self.elsewhere, env=env, capture_output=True,
                                         text=True)

@@ -1,6 +1,6 @@
 """index.html: the preflight on one page that reads offline, with no script. The verdict first
 (the failed runs at its head), a grid of Windows by DPI with each run's screenshots, the
-installers' table, the start-up times as an inline SVG chart, and where and when it ran."""
+installers' table with one line for each Windows, the start-up times as an inline SVG chart, and where and when it ran."""
 import html
 
 from cdtools.preflight import matrix, report
@@ -15,7 +15,8 @@ table { border-collapse: collapse; } td, th { border: 1px solid #ccc; padding: 6
 .grid { width: 100%; table-layout: fixed; }
 .run { font-size: 12px; } .run img { border: 1px solid #888; margin: 2px 2px 0 0; }
 .badge { display: inline-block; padding: 0 6px; border-radius: 3px; color: #fff; font-weight: bold; }
-.ok { background: #2e7d32; } .bad { background: #c62828; }
+.ok { background: #2e7d32; } .bad { background: #c62828; } .unknown { background: #6d6d6d; }
+h3 { font-size: 15px; margin: 18px 0 6px; }
 .problems { color: #b71c1c; margin: 4px 0; padding-left: 18px; }
 code { font-size: 12px; background: #f3f3f3; padding: 0 2px; }
 .note { color: #555; font-size: 13px; max-width: 60em; }
@@ -41,7 +42,7 @@ def render(whole):
     parts.append(_facts(whole))
     parts.append("<h2>Windows by DPI</h2>")
     parts.append(_grid(runs))
-    parts.append("<h2>Installers</h2>")
+    parts.append("<h2>The launcher and the installers, on each Windows</h2>")
     parts.append(_installers(whole["installers"]))
     parts.append("<h2>Start-up: from the launcher's start to its first window</h2>")
     parts.append(_chart(runs))
@@ -143,17 +144,43 @@ def _grid(runs):
 
 
 def _installers(installers):
-    rows = ["<tr><th>Installer</th><th>Kind</th><th>Oldest Windows that starts it</th>"
+    rows = ["<tr><th>Program</th><th>Kind</th><th>Oldest Windows that starts it</th>"
             "<th>Note</th></tr>"]
     for row in installers:
         if not row["present"]:
             rows.append("<tr><td>%s</td><td colspan=2>not on the image</td><td></td></tr>" %
                         e(row["path"]))
             continue
-        note = row["fault"] and "no Windows starts it: it is " + row["fault"] or row["warning"]
+        note = row["fault"] and "no Windows starts it: it is " + row["fault"] or \
+            row["warning"] or row.get("why_not_older")
         rows.append("<tr><td>%s</td><td>%s</td><td>%s</td><td>%s</td></tr>" % (
             e(row["path"]), e(row["kind"]), e(row["oldest_windows"]), e(note or "")))
-    return "<table>%s</table>" % "".join(rows)
+    return ('<table>%s</table><p class="note">For each Windows, from the header and the '
+            'imports of each program (the DLLs beside it on the CD included): "will start" '
+            'means that Windows will load the program, not that the installation succeeds; '
+            '"not known" means that the table of Windows facts has no data on some of its '
+            'imports there, which no run under Wine can make up for.</p>%s' % (
+                "".join(rows), "".join(_per_windows(row) for row in installers)))
+
+
+STATE_CLASS = {"will start": "ok", "will not start": "bad", "not known": "unknown"}
+
+
+def _per_windows(row):
+    """One line for each Windows: will start, will not start (why), or what is not known."""
+    lines = []
+    for windows in row["windows"]:
+        said = list(windows["reasons"])
+        if windows["state"] == "not known":
+            said.append("%d imports without data%s" % (windows["unknown"], (
+                " (from %s)" % ", ".join(windows["unknown_dlls"]) if windows["unknown_dlls"]
+                else "")))
+        said += ["warning: " + w for w in windows["warnings"]]
+        lines.append('<tr><th>Windows %s</th><td><span class="badge %s">%s</span></td>'
+                     '<td>%s</td></tr>' % (e(windows["release"]),
+                                           STATE_CLASS[windows["state"]], e(windows["state"]),
+                                           "<br>".join(e(t) for t in said)))
+    return "<h3>%s</h3><table>%s</table>" % (e(row["path"]), "".join(lines))
 
 
 def _chart(runs):
@@ -190,8 +217,8 @@ def _limits():
     return ('<h2>What this page cannot show</h2><p class="note">Every run is Wine 8 under a '
             'virtual desktop, reporting a Windows version to the launcher and the installers: '
             'its loader, fonts, theme and dialogs are Wine\'s, not those of a real Windows. '
-            'Wine 8 has no Windows 11 mode, so Windows 11 is not among the runs. Where an '
-            'installer\'s header says that a Windows will not start it, the run fails even when '
-            'Wine started it. AutoRun, User Account Control, SmartScreen and signatures are not '
+            'Wine 8 has no Windows 11 mode, so Windows 11 is not among the runs. Wine loads '
+            'every DLL and function in every mode: where an installer\'s header or imports say '
+            'that a Windows will not start it, the run fails even when Wine started it. AutoRun, User Account Control, SmartScreen and signatures are not '
             'tried here, and the high-contrast runs set the system colours only: Wine has no '
             'high-contrast mode, and its themed buttons keep their light faces.</p>')

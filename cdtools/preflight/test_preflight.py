@@ -12,7 +12,7 @@ import tempfile
 import time
 import unittest
 
-from cdtools import installer_check
+from cdtools import installer_check, test_programs
 from cdtools.make_cd import ROOT
 from cdtools.preflight import (command, image, matrix, output, page, processes, report,
                                run_files, sandbox, wine)
@@ -75,6 +75,85 @@ class HeaderProblemsTest(unittest.TestCase):
                 cell = matrix.Cell(mode, 96, "6.0.2800.1106", "system", road)
                 self.assertEqual(report.header_problems(cell, verdicts),
                                  [problem] if problem else [])
+
+
+@unittest.skipUnless(test_programs.have_tools(), "MinGW, clang, lld or makensis not installed")
+class ImportProblemsTest(unittest.TestCase):
+    """A run under a Windows that will not load the launcher or the road's installer, for
+    their imports, fails with the reason, although Wine started them."""
+
+    ROWS = [  # (the CD: {path: built case}, Windows mode, road, the problem or None)
+        ({"Setup.exe": "GetTickCount64"}, "winxp", "menu-home",
+         "Setup.exe will not start on Windows XP: needs kernel32.dll!GetTickCount64 (from "
+         "Windows Vista on)"),
+        ({"Setup.exe": "GetTickCount64"}, "vista", "menu-home", None),
+        ({"Setup.exe": "GetTickCount64"}, "winxp", "prompt-yes", None),  # another installer
+        ({"Setup.exe": "VCRUNTIME140"}, "win10", "menu-home",
+         "Setup.exe will not start on Windows 10: needs VCRUNTIME140.dll, which Windows 10 does "
+         "not have and the CD does not hold beside D:\\Setup.exe"),
+        ({"Setup.exe": "own DLL"}, "win98", "menu-home", None),
+        ({"Setup.exe": "delay-loaded DLL"}, "winxp", "menu-home", None),  # a warning only
+        ({"Setup.exe": "NSIS"}, "win98", "menu-home", None),
+        ({"kavrio.exe": "GetTickCount64"}, "win98", "prompt-no",
+         "kavrio.exe will not start on Windows 98: needs kernel32.dll!GetTickCount64 (from "
+         "Windows Vista on)"),
+    ]
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="preflight-imports-")
+        cls.built = {}
+        for case in {c for cd, *_ in cls.ROWS for c in cd.values()}:
+            folder = os.path.join(cls.work, "built", case.replace(" ", "-"))
+            test_programs.build(case, folder)
+            cls.built[case] = folder
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    def tree(self, cd):
+        """A CD whose programs are the stand-in's built cases, each with the files beside it."""
+        tree = tempfile.mkdtemp(dir=self.work)
+        for path in ("kavrio.exe",) + tuple(matrix.INSTALLER_OF.values()):
+            case = cd.get(path, "own DLL")
+            folder = os.path.join(tree, os.path.dirname(path))
+            shutil.copytree(self.built[case], folder, dirs_exist_ok=True)
+            os.replace(os.path.join(folder, "Setup.exe"), os.path.join(tree, path))
+        return tree
+
+    # A run in which Wine started everything and the runner saw nothing wrong.
+    PASSED = {"problems": [], "started": None, "first_window_ms": 300, "windows": [],
+              "launcher_ended": True, "other_dialogs": []}
+
+    def test_rows(self):
+        for cd, mode, road, problem in self.ROWS:
+            with self.subTest(cd=cd, mode=mode, road=road):
+                verdicts = report.installer_verdicts(self.tree(cd))
+                cell = matrix.Cell(mode, 96, "6.0.2800.1106", "system", road)
+                run = report.run_entry(cell, "x", self.PASSED, verdicts, [], [])
+                self.assertEqual(run["problems"], [problem] if problem else [])
+                self.assertEqual(run["passed"], problem is None)
+
+    def test_each_installer_row_says_what_each_windows_does(self):
+        verdicts = report.installer_verdicts(self.tree({"Setup.exe": "VCRUNTIME140",
+                                                        "kavrio.exe": "GetTickCount64"}))
+        rows = {r["path"]: r for r in report.installers_table(verdicts)}
+        modes = ["win98", "winme", "win2k", "winxp", "winxp64", "vista", "win7", "win8",
+                 "win81", "win10", "win11"]
+        self.assertEqual(list(rows["Setup.exe"]["will_not_start"]), modes)
+        self.assertEqual(list(rows["kavrio.exe"]["will_not_start"]), modes[:5])
+        self.assertEqual(rows["Setup.exe"]["imports"][0]["found"]["winxp"], "nowhere")
+        agent = rows["Agente Plimox\\Instalador Assistente Kavrio.exe"]
+        self.assertEqual(agent["will_not_start"], {})
+        self.assertIn({"module": "Agente Plimox\\Instalador Assistente Kavrio.exe",
+                       "dll": "helper.dll", "functions": ["helper_answer"], "delayed": False,
+                       "found": {m: "on the CD: helper.dll" for m in modes}}, agent["imports"])
+        html = page.render(dict(PageTest.REPORT, installers=list(rows.values())))
+        self.assertIn("<h3>Setup.exe</h3>", html)
+        self.assertIn("needs VCRUNTIME140.dll, which Windows 11 does not have", html)
+        self.assertIn('"will start" means that Windows will load the program, not that the '
+                      'installation succeeds', html)
 
 
 def xorriso_image(iso, tree, joliet=True):
