@@ -14,7 +14,7 @@ from cdtools.preflight import processes
 BWRAP = "bwrap"
 PATH = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"
 HIDDEN = ("/home", "/root", "/tmp", "/var/tmp", "/run")
-NAMESPACES = ["--unshare-user", "--disable-userns", "--unshare-pid", "--unshare-net",
+ISOLATION = ["--unshare-user", "--disable-userns", "--unshare-pid", "--unshare-net",
               "--unshare-ipc", "--unshare-uts", "--die-with-parent", "--new-session",
               "--cap-drop", "ALL"]
 
@@ -67,7 +67,7 @@ def command(writable, readable, env, home):
     """bwrap's arguments up to the program: `writable` and `readable` are the host paths that
     the run writes and reads (each bound at its own path, read-write or read-only), `env` the
     run's whole environment (environment())."""
-    args = [BWRAP] + NAMESPACES + ["--ro-bind", "/", "/", "--dev", "/dev", "--proc", "/proc"]
+    args = [BWRAP] + ISOLATION + ["--ro-bind", "/", "/", "--dev", "/dev", "--proc", "/proc"]
     for folder in hidden_folders(home):
         args += ["--tmpfs", folder]
     binds = [(os.path.realpath(p), "--bind") for p in writable]
@@ -104,7 +104,7 @@ def probe():
     """Raises Unavailable, saying why and how to allow it, where bwrap cannot make the
     sandbox's namespaces here."""
     try:
-        result = processes.run([BWRAP] + NAMESPACES + ["--ro-bind", "/", "/", "true"],
+        result = processes.run([BWRAP] + ISOLATION + ["--ro-bind", "/", "/", "true"],
                                timeout=60, env={"PATH": PATH})
     except FileNotFoundError:
         raise Unavailable("bubblewrap (bwrap) is not installed; scripts/setup installs it")
