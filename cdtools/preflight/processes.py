@@ -6,6 +6,7 @@ import contextlib
 import os
 import signal
 import subprocess
+import time
 
 SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
 NAMES = {signal.SIGINT: "Ctrl-C", signal.SIGTERM: "SIGTERM", signal.SIGHUP: "SIGHUP"}
@@ -51,13 +52,27 @@ def signals_held():
         signal.pthread_sigmask(signal.SIG_SETMASK, previous)
 
 
-def kill_group(process):
-    """SIGKILL to the process's whole group, then waits for the process itself."""
-    try:
-        os.killpg(process.pid, signal.SIGKILL)
-    except ProcessLookupError:
-        pass
+def kill_group(process, grace=5):
+    """SIGTERM to the process's whole group, then SIGKILL to what is left of it after `grace`
+    seconds (so that a package manager of the set-up may end its step); waits for the
+    process itself."""
+    _signal_group(process.pid, signal.SIGTERM)
+    deadline = time.monotonic() + grace
+    while process.poll() is None or _signal_group(process.pid, 0):
+        if time.monotonic() > deadline:
+            break
+        time.sleep(0.05)
+    _signal_group(process.pid, signal.SIGKILL)
     process.wait()
+
+
+def _signal_group(group, signum):
+    """Whether the group had a process to signal."""
+    try:
+        os.killpg(group, signum)
+        return True
+    except ProcessLookupError:
+        return False
 
 
 def run(command, timeout, env=None, cwd=None):

@@ -552,13 +552,15 @@ def running():
 
 class ProcessGroupTest(unittest.TestCase):
     def test_a_step_past_its_time_limit_ends_with_its_whole_group(self):
-        with tempfile.TemporaryDirectory() as work:
-            pid_file = os.path.join(work, "pid")
-            with self.assertRaises(processes.TimedOut):
-                processes.run(["sh", "-c", 'sleep 300 & echo $! >"$0"; wait', pid_file], 2)
-            with open(pid_file) as f:
-                pid = int(f.read())
-            self.assertFalse(alive(pid))
+        for case, script in (
+                ("a child", 'sleep 300 & echo $! >"$0"; wait'),
+                ("a child that ignores SIGTERM", 'trap "" TERM; sleep 300 & echo $! >"$0"; wait')):
+            with self.subTest(case), tempfile.TemporaryDirectory() as work:
+                pid_file = os.path.join(work, "pid")
+                with self.assertRaises(processes.TimedOut):
+                    processes.run(["sh", "-c", script, pid_file], 2)
+                with open(pid_file) as f:
+                    self.assertFalse(alive(int(f.read())))
 
 
 def alive(pid):

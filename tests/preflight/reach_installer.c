@@ -4,8 +4,8 @@
  * It reads its orders from the UTF-8 file beside it that has its own name with ".txt" instead
  * of ".exe" (D:\Setup.txt for D:\Setup.exe), one a line:
  *   write PATH          creates PATH (any Windows path: Z:\..., \\?\unix\...) with one line
- *   run PROGRAM ARGS    starts PROGRAM with the command line "PROGRAM ARGS". Wine starts Unix
- *                       programs too (Z:\bin\sh), but gives no handle to wait for them
+ *   run PROGRAM ARGS    starts PROGRAM with the command line "PROGRAM ARGS" (Wine starts Unix
+ *                       programs too: Z:\bin\sh); done when it started
  *   expect PATH TEXT    waits up to 20 s for the file PATH to begin with TEXT (what a program
  *                       that "run" started wrote)
  *   connect PORT        opens a TCP connection to 127.0.0.1:PORT
