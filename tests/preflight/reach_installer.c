@@ -9,10 +9,12 @@
  *   expect PATH TEXT    waits up to 20 s for the file PATH to begin with TEXT (what a program
  *                       that "run" started wrote)
  *   connect PORT        opens a TCP connection to 127.0.0.1:PORT
+ *   hide FOLDER         gives FOLDER the hidden attribute (Wine keeps it in an extended
+ *                       attribute of the Unix folder)
  *
  * First it looks for what an earlier run of the same prefix would have left: the marker file
- * that it leaves itself, and C:\windows\win.ini beginning with "REACH". Its window's title then
- * says what it found and which orders reached their target, in their order:
+ * that it leaves itself, C:\windows\win.ini beginning with "REACH", and C:\users\Public hidden.
+ * Its window's title then says what it found and which orders reached their target, in turn:
  * "Reach test: clean, done +-+" or "Reach test: left over, done +-+". */
 #include <winsock2.h>
 #include <windows.h>
@@ -25,6 +27,7 @@
 
 static const wchar_t kMarker[] = L"C:\\kavrio-reach-marker.txt";
 static const wchar_t kWinIni[] = L"C:\\windows\\win.ini";
+static const wchar_t kPublic[] = L"C:\\users\\Public";
 
 static wchar_t g_orders[LONG_TEXT];
 static wchar_t g_title[256];
@@ -87,6 +90,17 @@ static int Expect(wchar_t* order) {
   return 0;
 }
 
+static int Hidden(const wchar_t* path) {
+  const DWORD attributes = GetFileAttributesW(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN);
+}
+
+static int Hide(const wchar_t* path) {
+  const DWORD attributes = GetFileAttributesW(path);
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         SetFileAttributesW(path, attributes | FILE_ATTRIBUTE_HIDDEN) && Hidden(path);
+}
+
 static int Connect(const wchar_t* port) {
   WSADATA data;
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;
@@ -130,6 +144,7 @@ static void FollowOrders(int length) {
     if (wcsncmp(line, L"run ", 4) == 0) ok = Run(line + 4);
     if (wcsncmp(line, L"expect ", 7) == 0) ok = Expect(line + 7);
     if (wcsncmp(line, L"connect ", 8) == 0) ok = Connect(line + 8);
+    if (wcsncmp(line, L"hide ", 5) == 0) ok = Hide(line + 5);
     if (ok < 0 || given + 1 >= sizeof g_outcomes / sizeof g_outcomes[0]) continue;
     g_outcomes[given++] = ok ? L'+' : L'-';
   }
@@ -145,7 +160,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR arguments, int
   (void)previous;
   (void)arguments;
   const int leftOver = GetFileAttributesW(kMarker) != INVALID_FILE_ATTRIBUTES ||
-                       FileBeginsWith(kWinIni, "REACH");
+                       FileBeginsWith(kWinIni, "REACH") || Hidden(kPublic);
   Write(kMarker);
   FollowOrders(ReadOrders());
   swprintf(g_title, 256, L"Reach test: %ls, done %ls", leftOver ? L"left over" : L"clean",
