@@ -70,10 +70,14 @@ def to_png(name, source, target):
     with open(copy, "xb") as f:
         f.write(data)
     png = copy[:-len(".bmp")] + ".png"
-    converted = processes.run(["convert", "bmp:" + copy, "-write", "png:" + png, "-thumbnail",
-                               THUMBNAIL, "png:" + png[:-len(".png")] + ".thumb.png"],
-                              timeout=120)
-    os.remove(copy)
+    try:
+        converted = processes.run(["convert", "bmp:" + copy, "-write", "png:" + png,
+                                   "-thumbnail", THUMBNAIL,
+                                   "png:" + png[:-len(".png")] + ".thumb.png"], timeout=120)
+    except processes.TimedOut as error:
+        raise Unreadable("%s: %s" % (name, error))
+    finally:
+        os.remove(copy)
     if converted.returncode:
         raise Unreadable("%s is not a BMP image that convert reads" % name)
     return png
