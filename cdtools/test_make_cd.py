@@ -7,6 +7,8 @@ folders (its win32 build is a no-op after scripts/test's own); signing needs oss
 and openssl.
 """
 import atexit
+import contextlib
+import io
 import os
 import re
 import shutil
@@ -20,6 +22,9 @@ import cdtools.layout
 import cdtools.make_cd
 from cdtools import joliet, test_programs
 from cdtools.make_cd import read_folder
+
+SECTOR = joliet.SECTOR
+GIB = 1 << 30
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MAKE_CD = os.path.join(ROOT, "scripts", "make-cd")
@@ -119,6 +124,79 @@ def make_cd(*args, env=None):
 
 def have(*tools):
     return all(shutil.which(t) for t in tools)
+
+
+# ---- Crafted images: what xorriso writes, then patched where the reader must refuse ----
+
+JOLIET_TREE = {"Setup.exe": b"home", "Instalação.txt": b"a", "STRASSE.TXT": b"",
+               "Dados/big.cab": bytes(5000), "Dados/Sub/empty.txt": b"", "Vazia/": None}
+
+
+def dir_record(name, extent, size, is_dir=False):
+    """A Joliet directory record; name as text or as its raw UCS-2 bytes."""
+    raw = name.encode("utf-16-be") if isinstance(name, str) else name
+    record = bytearray(34 + len(raw) - len(raw) % 2)  # records are of even length
+    record[0], record[25], record[32] = len(record), 2 if is_dir else 0, len(raw)
+    record[18:25] = bytes((101, 9, 9, 1, 46, 40, 0))  # 2001-09-09 01:46:40 UTC
+    record[2:10] = struct.pack("<I", extent) + struct.pack(">I", extent)
+    record[10:18] = struct.pack("<I", size) + struct.pack(">I", size)
+    record[33:33 + len(raw)] = raw
+    return bytes(record)
+
+
+def folder_sectors(records, sectors=1):
+    """A folder's extent: "." and "..", then records, none across a sector."""
+    out = bytearray()
+    for record in [dir_record(b"\0", 0, 0, True), dir_record(b"\1", 0, 0, True)] + records:
+        out += bytes(-len(out) % SECTOR if len(out) % SECTOR + len(record) > SECTOR else 0)
+        out += record
+    return bytes(out + bytes(max(sectors * SECTOR - len(out), -len(out) % SECTOR)))
+
+
+def crafted(iso, add=None, renames=(), fields=(), folder=None, grow=0):
+    """Writes iso: xorriso's image of JOLIET_TREE and add, then patched. renames: (name, new
+    name as text or UCS-2 bytes, no longer than it); fields: (name, offset in its record:
+    2 the extent, 10 the size, value); folder: (name of a folder, records(first sector),
+    sectors), an extent of its own appended for that folder; grow: bytes of hole at the end."""
+    tree = iso + ".tree"
+    make_tree(tree, dict(JOLIET_TREE, **(add or {})))
+    subprocess.run(["xorriso", "-as", "mkisofs", "-quiet", "-J", "-r", "-o", iso, tree],
+                   check=True, capture_output=True)
+    data = bytearray(read(iso))
+
+    def record_of(name):  # the one directory record of the name (the path tables hold it too)
+        raw = name.encode("utf-16-be")
+        at = [m.start() - 33 for m in re.finditer(re.escape(raw), data)
+              if data[m.start() - 1] == len(raw) and data[m.start() - 33] >= 33 + len(raw)]
+        assert len(at) == 1, (name, at)
+        return at[0]
+
+    if folder:
+        name, records, sectors = folder
+        first = len(data) // SECTOR
+        data += folder_sectors(records(first), sectors)
+        fields = list(fields) + [(name, 2, first), (name, 10, len(data) - first * SECTOR)]
+    for name, offset, value in fields:
+        at = record_of(name) + offset
+        data[at:at + 8] = struct.pack("<I", value) + struct.pack(">I", value)
+    for name, new in renames:
+        raw = new.encode("utf-16-be") if isinstance(new, str) else new
+        at = record_of(name)
+        data[at + 32] = len(raw)
+        data[at + 33:at + 33 + len(raw)] = raw
+    with open(iso, "wb") as f:
+        f.write(data)
+        f.truncate(len(data) + grow)  # a hole: the file takes no more room on disk
+    return iso
+
+
+def placed(new, where="", is_dir=False):
+    """crafted()'s arguments for a name new in the folder where: a placeholder as long in
+    UCS-2 (a folder holds a file), renamed to new."""
+    raw = new.encode("utf-16-be") if isinstance(new, str) else new
+    placeholder = "q" * max(1, -(-len(raw) // 2))
+    return {"add": {where + placeholder + ("/inner.txt" if is_dir else ""): b"x"},
+            "renames": [(placeholder, new)]}
 
 
 class RefusalTest(unittest.TestCase):
@@ -460,6 +538,158 @@ class ImageTest(unittest.TestCase):
         self.assertEqual(read(os.path.join(out, "kavrio.iso")), read(self.iso["stand-ins"]))
         self.assertEqual(sorted(os.listdir(out)), ["kavrio", "kavrio.iso"])
         self.assertEqual(read_folder(os.path.join(out, "kavrio")), self.expected["stand-ins"])
+
+
+def one_folder(records, sectors=1):
+    """crafted()'s arguments that give the folder Vazia the records(first sector) instead."""
+    return {"folder": ("Vazia", records, sectors)}
+
+
+def joliet_command(*args):
+    error = io.StringIO()
+    with contextlib.redirect_stderr(error), contextlib.redirect_stdout(io.StringIO()) as out:
+        status = joliet.main(list(args))
+    return status, out.getvalue(), error.getvalue()
+
+
+@unittest.skipUnless(have("xorriso"), "xorriso not installed")
+class CraftedImageTest(unittest.TestCase):
+    """An image whose names or tree cannot be written safely: `list` and `extract` exit 1
+    with one line that names the fault, and nothing is written."""
+
+    ROWS = [  # (case, crafted()'s arguments, what the refusal says; None: read as it is)
+        ("a name that climbs out", placed("../escaped.txt"), "../escaped.txt: the name holds '/'"),
+        ("a name that climbs out of a folder", placed("../../escaped.txt", "Dados/"),
+         "Dados/../../escaped.txt: the name holds '/'"),
+        ("a backslash", placed("..\\escaped.txt"), "the name holds '\\'"),
+        ("a drive", placed("C:escaped.txt"), "C:escaped.txt: the name holds ':'"),
+        ("NUL", placed("nul\0.txt"), "nul\\x00.txt: the name holds a control character (U+0000)"),
+        ("a terminal's escape", placed("\x1b[2J.txt"), "\\x1b[2J.txt: the name holds a control "
+                                                       "character (U+001B)"),
+        ("an empty name", placed(b"", "Dados/"), "a record in Dados: the name is empty"),
+        ("a file named '.'", placed("."), ".: the name is '.'"),
+        ("a folder named '..'", placed("..", "Dados/", is_dir=True), "Dados/..: the name is '..'"),
+        ("'..' and a version", placed("..;1"), "the name is '..'"),
+        ("dots only", placed("..."), "...: the name is only dots and spaces"),
+        ("odd length", placed("odd.txt".encode("utf-16-be")[:-1]),
+         "the name is 13 bytes, an odd length for UCS-2"),
+        ("a lone surrogate", placed("bad".encode("utf-16-be") + b"\xd8\0" + ".txt".encode("utf-16-be")),
+         "the name is not valid UTF-16 (illegal UTF-16 surrogate at byte 6)"),
+        ("twins in capitals", placed("SETUP.EXE"),
+         "Setup.exe, SETUP.EXE: Windows sees the same name twice in \\"),
+        ("twins by a trailing dot", placed("Setup.exe."), "Setup.exe, Setup.exe.: Windows sees"),
+        ("twins by a version", placed("Setup.exe;1"), "Setup.exe, Setup.exe: Windows sees"),
+        ("folder twins by a trailing space", placed("Dados ", is_dir=True), "Dados, Dados : Windows"),
+        ("twins with accents", placed("INSTALAÇÃO.TXT"), "Instalação.txt, INSTALAÇÃO.TXT: Windows"),
+        ("leading dots", placed("..config"), None),
+        ("dots inside", placed("a..b"), None),
+        ("'ß' is not 'SS'", placed("straße.txt"), None),
+        ("a surrogate pair", placed("Olá 😀.txt"), None),
+        ("a record whose time is zeros", {"fields": [("Setup.exe", 18, 0)]}, None),
+        # The tree's limits, checked before anything is read.
+        ("a file past the image's end", {"add": {"far.txt": b"x"}, "fields": [("far.txt", 2, 1 << 20)]},
+         "far.txt: its extent (sector 1048576, 1 bytes) lies outside the image"),
+        ("a file larger than the image", {"add": {"big.txt": b"x"},
+                                          "fields": [("big.txt", 10, 0xFFFFFFFF)]},
+         "big.txt: its extent"),
+        ("a folder past the image's end", {"fields": [("Vazia", 2, 1 << 20)]}, "Vazia: its extent"),
+        ("a folder loop", one_folder(lambda first: [dir_record("again", first, SECTOR, True)]),
+         "folder Vazia/again loops back on itself"),
+        ("folders that share sectors",
+         one_folder(lambda first: [dir_record("in", first + 1, SECTOR, True)], sectors=2),
+         "folders Vazia and Vazia/in share sectors"),
+        ("65 folders deep", {"add": {"/".join("d" * 65) + "/": None}},
+         "folders nest more than 64 deep"),
+        ("64 folders deep", {"add": {"/".join("d" * 64) + "/": None}}, None),
+        ("100,001 entries", one_folder(lambda _: [dir_record("%06d" % i, 0, 0) for i in range(100_001)]),
+         "the tree has more than 100000 entries"),
+        ("files over 4 GiB in one extent",
+         dict(one_folder(lambda _: [dir_record("f%d" % i, 0, GIB) for i in range(5)]), grow=GIB),
+         "the files add up to more than 4 GiB"),
+        ("files just under 4 GiB in one extent",
+         dict(one_folder(lambda _: [dir_record("f%d" % i, 0, GIB - 4 * SECTOR * (i == 3))
+                                    for i in range(4)]), grow=GIB), None),
+        ("a folder larger than its entries can take",
+         {"fields": [("Vazia", 10, joliet.MAX_FOLDER_BYTES + 1)], "grow": joliet.MAX_FOLDER_BYTES},
+         "folder Vazia is 25602049 bytes, more than 100000 entries take"),
+    ]
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="joliet-crafted-")
+        self.addCleanup(shutil.rmtree, self.tmp)
+
+    def test_rows(self):
+        for index, (case, craft, refusal) in enumerate(self.ROWS):
+            with self.subTest(case):
+                iso = crafted(os.path.join(self.tmp, "%02d.iso" % index), **craft)
+                status, listed, error = joliet_command("list", iso)
+                if refusal is None:
+                    self.assertEqual(status, 0, error)
+                    for _, name in craft.get("renames", []):
+                        self.assertIn(name.replace("/", "\\"), listed)
+                    continue
+                parent = os.path.join(self.tmp, "%02d" % index)
+                os.mkdir(parent)
+                for command in (["list", iso], ["extract", iso, os.path.join(parent, "dest")]):
+                    status, _, error = joliet_command(*command)
+                    self.assertEqual(status, 1)
+                    self.assertRegex(error, "^joliet: %s: [^\n]*\n$" % re.escape(iso))
+                    self.assertIn(refusal, error)
+                self.assertEqual(os.listdir(parent), [])
+
+
+class ExtractionTest(unittest.TestCase):
+    """Extraction writes each entry new, and never through a link or outside its folder."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="joliet-extract-")
+        self.addCleanup(shutil.rmtree, self.tmp)
+
+    def test_inside(self):
+        root = os.path.join(self.tmp, "root")
+        make_tree(root, {"in/": None, "to-in": "in", "to-root": ".", "out": "..", "far": "/usr"})
+        rows = [  # (target below root, whether it lies inside root)
+            ("a", True), ("in/a", True), ("to-in/a", True), ("", False), ("to-root", False),
+            ("..", False), ("../root2/a", False), ("out/a", False), ("far/a", False),
+        ]
+        for target, expected in rows:
+            with self.subTest(target):
+                self.assertEqual(joliet.inside(os.path.join(root, target), root), expected)
+
+    @unittest.skipUnless(have("xorriso"), "xorriso not installed")
+    def test_a_name_that_linux_cannot_hold_is_listed_but_not_half_extracted(self):
+        long_name = "安" * 100  # 200 bytes in UCS-2, 300 in UTF-8: more than Linux's 255
+        iso = crafted(os.path.join(self.tmp, "cd.iso"),
+                      **one_folder(lambda _: [dir_record(long_name, 0, 0)]))
+        status, listed, _ = joliet_command("list", iso)
+        self.assertEqual(status, 0)
+        self.assertIn("Vazia\\" + long_name, listed)
+        parent = os.path.join(self.tmp, "parent")
+        os.mkdir(parent)
+        status, _, error = joliet_command("extract", iso, os.path.join(parent, "dest"))
+        self.assertEqual(status, 1)
+        self.assertIn("File name too long", error)
+        self.assertEqual(os.listdir(parent), [])
+
+    @unittest.skipUnless(have("xorriso"), "xorriso not installed")
+    def test_an_entry_already_in_the_destination(self):
+        iso = crafted(os.path.join(self.tmp, "cd.iso"))
+        rows = [  # (case, what the destination holds, the error)
+            ("a file of the image", {"Setup.exe": b"kept"}, FileExistsError),
+            ("a folder of the image", {"Vazia/": None}, FileExistsError),
+            ("a link, for a file", {"other": b"kept", "Setup.exe": "other"}, FileExistsError),
+            ("a link outside, for a file", {"Setup.exe": "../outside/file"}, joliet.IsoError),
+            ("a link outside, for a folder", {"Dados": "../outside"}, joliet.IsoError),
+        ]
+        for case, holds, raised in rows:
+            with self.subTest(case):
+                work = tempfile.mkdtemp(dir=self.tmp)
+                make_tree(work, {"outside/file": b"outside"})
+                make_tree(os.path.join(work, "dest"), holds)
+                before = read_folder(work)
+                with self.assertRaises(raised):
+                    joliet.extract(iso, os.path.join(work, "dest"))
+                self.assertEqual(read_folder(work), before)
 
 
 @unittest.skipUnless(have("xorriso", "cmake", "osslsigncode", "openssl"),
