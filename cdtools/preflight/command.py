@@ -1,33 +1,39 @@
 """Tries a CD image on every Windows that Wine can report, before it is pressed.
 
-  scripts/preflight [--cd FILE] [--out DIR] [--quick]
+  scripts/preflight [--cd FILE] [--out DIR] [--quick] [--no-sandbox]
 
 The image's own kavrio.exe runs from the image's Joliet tree on a CD-ROM drive D: of a
 private Wine prefix, once for each cell of a matrix of Windows versions, DPIs, browser states,
 colours and roads (cdtools/preflight/matrix.py; --quick: a subset of six runs). Every run
-starts from the same prefix and the same tree. Each run's windows, texts, what started and its
-first window land in DIR (default build/preflight): index.html, report.json, runs/.
+starts from the same prefix and the same tree, in a sandbox of its own (sandbox.py). Each
+run's windows, texts, what started and its first window land in DIR (default
+build/preflight): index.html, report.json, runs/.
 
 FILE defaults to build/cd/kavrio.iso, as scripts/make-cd writes it.
 Exit 0: every run passed. 1: a run failed (each is listed), or a tool did. 2: refused, nothing
-written.
+written. 130, 143, 129: stopped by Ctrl-C, SIGTERM or SIGHUP; DIR is left as it was.
 """
 import argparse
 import datetime
 import json
 import os
 import platform
-import shutil
-import subprocess
+import signal
 import sys
 import time
+import traceback
 
 from cdtools.make_cd import IMAGE, ROOT
-from cdtools.preflight import image, matrix, page, report, wine
+from cdtools.preflight import (image, matrix, output, page, processes, report, run_files,
+                               sandbox, wine)
 
-RUNNER = os.path.join(ROOT, "build", "win32", "bin", "preflight_run.exe")
-STATE = os.path.join(ROOT, "build", "preflight-wine")
-THUMBNAIL = "200x200"
+REAL_ROOT = os.path.realpath(ROOT)  # as the sandbox binds it
+RUNNER = os.path.join(REAL_ROOT, "build", "win32", "bin", "preflight_run.exe")
+STATE = os.path.join(REAL_ROOT, "build", "preflight-wine")
+SETUP_TIMEOUT = 3600  # scripts/setup may install packages
+BUILD_TIMEOUT = 1800
+NO_SANDBOX = ("The installers ran without a sandbox (--no-sandbox): they could read and change "
+              "this machine's files and reach the network.")
 
 
 class Failed(Exception):
@@ -46,6 +52,10 @@ def parse(argv):
                         help="where the page and the report go (default: build/preflight)")
     parser.add_argument("--quick", action="store_true",
                         help="six runs: Windows 98, XP and 10, 96 and 144 dpi, every road once")
+    parser.add_argument("--no-sandbox", action="store_true",
+                        help="run the CD's programs without a sandbox, where the machine cannot "
+                             "make its namespaces: they can then reach this machine's files "
+                             "and the network")
     return parser.parse_args(argv)
 
 
@@ -63,13 +73,26 @@ def check_out(out):
         raise image.Refused("--out %s is not a folder" % out)
 
 
-def build_runner():
+def step(command, timeout, what):
+    """Runs a set-up command in its own process group, with a time limit; Failed if it fails."""
+    try:
+        result = processes.run(command, timeout, env=wine.host_environment(), cwd=REAL_ROOT)
+    except processes.TimedOut:
+        raise Failed("%s did not end within %d s" % (what, timeout))
+    if result.returncode:
+        raise Failed("%s failed:\n%s" % (what, (result.stdout + result.stderr)[-3000:]))
+
+
+def prepare(sandboxed):
+    """The packages, the sandbox and the runner; sandbox.Unavailable where the machine
+    cannot make the sandbox."""
+    step([os.path.join(REAL_ROOT, "scripts", "setup")], SETUP_TIMEOUT, "scripts/setup")
+    if sandboxed:
+        sandbox.probe()
     say("Building the preflight's runner (cmake --preset win32)...")
-    for command in (["cmake", "--preset", "win32"],
-                    ["cmake", "--build", "--preset", "win32", "--target", "preflight_run"]):
-        result = subprocess.run(command, cwd=ROOT, capture_output=True, text=True)
-        if result.returncode:
-            raise Failed("%s failed:\n%s" % (" ".join(command), (result.stdout + result.stderr)[-3000:]))
+    step(["cmake", "--preset", "win32"], BUILD_TIMEOUT, "cmake --preset win32")
+    step(["cmake", "--build", "--preset", "win32", "--target", "preflight_run"], BUILD_TIMEOUT,
+         "cmake --build --preset win32 --target preflight_run")
 
 
 def machine():
@@ -90,36 +113,32 @@ def machine():
             "i386": "under qemu-i386" if emulated else "natively"}
 
 
-def to_png(bmp):
-    """The screenshot as PNG, with a thumbnail beside it; the PNG's name."""
-    png = bmp[:-len(".bmp")] + ".png"
-    subprocess.run(["convert", bmp, "-write", png, "-thumbnail", THUMBNAIL,
-                    png[:-len(".png")] + ".thumb.png"], check=True)
-    os.remove(bmp)
-    return png
-
-
-def screenshots_of(result, folder):
-    names = [w["screenshot"] for w in result["windows"]] if result else []
-    if result and result["started"] and result["started"]["screenshot"]:
-        names.append(result["started"]["screenshot"])
-    return [to_png(os.path.join(folder, n)) for n in names if os.path.isfile(os.path.join(folder, n))]
-
-
 def try_cell(env, verdicts, cell, index, staging, tree):
+    """One run; its entry of report.json, and whether it changed the CD's tree."""
     name = "%02d-%s-%ddpi-%s" % (index, cell.windows, cell.dpi, cell.road)
-    folder = os.path.join(staging, "runs", name)
-    os.mkdir(folder)
-    env.restore()
+    written = os.path.join(staging, "run-output")  # the one folder that the run may write
+    os.mkdir(written)
     before = image.fingerprint(tree)
-    result, failure = env.run_cell(cell, folder)
+    failure = env.run_cell(cell, written)
     cd_changes = image.changes(before, image.fingerprint(tree))
-    shots = [os.path.relpath(p, staging) for p in screenshots_of(result, folder)]
-    run = report.run_entry(cell, name, result, verdicts, shots, cd_changes, failure)
+    result, pngs, problems = run_files.take(written, os.path.join(staging, "runs", name))
+    run_files.remove(written)
+    if result is None:  # a run that wrote no result fails for what made it so
+        failure, problems = failure or problems[0], []
+    elif failure:
+        result = None
+    shots = [os.path.relpath(p, staging) for p in pngs]
+    try:
+        run = report.run_entry(cell, name, result, verdicts, shots, cd_changes, failure)
+    except (KeyError, TypeError, AttributeError, IndexError):
+        run = report.run_entry(cell, name, None, verdicts, shots, cd_changes,
+                               "the run's result.json is not as the runner writes it")
+    run["problems"] += problems
+    run["passed"] = not run["problems"]
     return run, bool(cd_changes)
 
 
-def try_image(path, cells, staging, quick):
+def try_image(path, cells, staging, args):
     """Runs every cell on the image and writes report.json and index.html into staging;
     the report."""
     started = time.monotonic()
@@ -127,8 +146,9 @@ def try_image(path, cells, staging, quick):
     tree = os.path.join(STATE, "cd-image")
     image.read_out(path, tree)
     runs, verdicts = [], report.installer_verdicts(tree)
-    with wine.Env(STATE, RUNNER, tree) as env:
-        say("Trying %s (%d runs) on %s" % (facts["name"], len(cells), env.version))
+    with wine.Env(STATE, RUNNER, tree, sandboxed=not args.no_sandbox) as env:
+        say("Trying %s (%d runs) on %s%s" % (facts["name"], len(cells), env.version,
+                                              ", without a sandbox" if args.no_sandbox else ""))
         for index, cell in enumerate(cells, 1):
             began = time.monotonic()
             run, changed = try_cell(env, verdicts, cell, index, staging, tree)
@@ -138,14 +158,17 @@ def try_image(path, cells, staging, quick):
             say("%3d/%d  %s: %s (%.1f s)" % (index, len(cells), matrix.label(cell),
                                              "passed" if run["passed"] else "FAILED",
                                              time.monotonic() - began))
-    whole = {
+    whole = {"sandboxed": not args.no_sandbox}
+    if args.no_sandbox:
+        whole["warning"] = NO_SANDBOX
+    whole.update({
         "image": facts,
         "ran_at": datetime.datetime.now().astimezone().isoformat(timespec="seconds"),
-        "wine": env.version, "machine": machine(), "matrix": "quick" if quick else "full",
+        "wine": env.version, "machine": machine(), "matrix": "quick" if args.quick else "full",
         "seconds": round(time.monotonic() - started, 1),
         "passed": all(r["passed"] for r in runs),
         "installers": report.installers_table(verdicts), "runs": runs,
-    }
+    })
     with open(os.path.join(staging, "report.json"), "w", encoding="utf-8") as f:
         json.dump(whole, f, indent=1, ensure_ascii=False)
     with open(os.path.join(staging, "index.html"), "w", encoding="utf-8") as f:
@@ -153,32 +176,72 @@ def try_image(path, cells, staging, quick):
     return whole
 
 
+def stopped_line(stop, out, earlier, swapped):
+    if swapped:
+        return "preflight: stopped by %s once the output was whole: %s holds this run's output" % (
+            stop, out)
+    kept = "%s was left as it was" % out if earlier else "nothing was written"
+    return "preflight: stopped by %s; every process of the run was ended and %s" % (stop, kept)
+
+
+def internal_error(error):
+    """One line for an error that the preflight did not expect; its traceback goes to a file."""
+    log = os.path.join(STATE, "last-error.txt")
+    try:
+        os.makedirs(STATE, exist_ok=True)
+        with open(log, "w", encoding="utf-8") as f:
+            traceback.print_exception(error, file=f)
+    except OSError:
+        log = "not written"
+    return "preflight: internal error: %s: %s (traceback: %s)" % (type(error).__name__, error, log)
+
+
+def run_all(args, cells, out, progress):
+    """Everything after the refusals; the report (exceptions as main handles them)."""
+    prepare(sandboxed=not args.no_sandbox)
+    staging = output.begin(out)
+    whole = try_image(args.cd, cells, staging, args)
+    with processes.signals_held():  # a signal now is raised once the swap is known
+        output.replace(out)
+        progress["swapped"] = True
+    return whole
+
+
 def main(argv):
     args = parse(argv)
     cells = matrix.quick() if args.quick else matrix.full()
-    out = os.path.abspath(args.out)
+    out = os.path.realpath(args.out)  # the sandbox binds it by its real path
     try:
         check_out(out)
         check_image(args.cd, IMAGE)
     except image.Refused as refusal:
         print("preflight: refused, nothing was written: %s" % refusal, file=sys.stderr)
         return 2
-    # Written beside DIR, which it replaces only once whole.
-    staging = out + ".partial"
+    args.cd = os.path.abspath(args.cd)
+    earlier, progress = os.path.isdir(out), {"swapped": False}
+    handlers = {s: signal.getsignal(s) for s in processes.SIGNALS}
+    processes.stop_on_signals()
     try:
-        if subprocess.run([os.path.join(ROOT, "scripts", "setup")],
-                          stdout=subprocess.DEVNULL).returncode:
-            raise Failed("scripts/setup failed")
-        build_runner()
-        shutil.rmtree(staging, ignore_errors=True)
-        os.makedirs(os.path.join(staging, "runs"))
-        whole = try_image(args.cd, cells, staging, args.quick)
-        shutil.rmtree(out, ignore_errors=True)
-        os.rename(staging, out)
-    except (Failed, wine.Failed, subprocess.CalledProcessError, OSError) as error:
-        shutil.rmtree(staging, ignore_errors=True)
+        whole = run_all(args, cells, out, progress)
+    except sandbox.Unavailable as why:
+        print("preflight: refused, nothing was written: %s; --no-sandbox runs the installers "
+              "without it" % why, file=sys.stderr)
+        return 2
+    except processes.Stopped as stop:
+        output.discard(out)
+        print(stopped_line(stop, out, earlier, progress["swapped"]), file=sys.stderr)
+        return stop.exit_code
+    except (Failed, wine.Failed, OSError) as error:
+        output.discard(out)
         print("preflight: %s" % error, file=sys.stderr)
         return 1
+    except Exception as error:  # noqa: BLE001 - one line, not a traceback, for any fault
+        output.discard(out)
+        print(internal_error(error), file=sys.stderr)
+        return 1
+    finally:
+        for each, handler in handlers.items():
+            signal.signal(each, handler)
     say("Page: %s" % os.path.join(out, "index.html"))
     failed = report.verdict_lines(whole["runs"])
     if failed:

@@ -21,6 +21,8 @@ h3 { font-size: 15px; margin: 18px 0 6px; }
 code { font-size: 12px; background: #f3f3f3; padding: 0 2px; }
 .note { color: #555; font-size: 13px; max-width: 60em; }
 """
+SANDBOXED = ("in a sandbox (bubblewrap): no network, the home folders and /tmp empty, "
+             "nothing writable but the Wine prefix and the run's output")
 
 
 def e(text):
@@ -34,6 +36,8 @@ def render(whole):
              "<title>Preflight of %s</title>" % e(whole["image"]["name"]),
              "<style>%s</style></head><body>" % STYLE,
              "<h1>Preflight of %s</h1>" % e(whole["image"]["name"])]
+    if not whole["sandboxed"]:
+        parts.append('<p class="verdict failed">%s</p>' % e(whole["warning"]))
     parts.append(_verdict(runs, failed))
     parts.append(_facts(whole))
     parts.append("<h2>Windows by DPI</h2>")
@@ -68,8 +72,10 @@ def _verdict(runs, failed):
 def _facts(whole):
     image, machine = whole["image"], whole["machine"]
     rows = [  # (heading, HTML)
-        ("Image", e("%s, %s bytes" % (image["path"], format(image["size"], ",")))),
+        ("Image", e("%s, %s bytes" % (image["name"], format(image["size"], ",")))),
         ("SHA-256", "<code>%s</code>" % e(image["sha256"])),
+        ("Installers ran", e(SANDBOXED if whole["sandboxed"] else
+                             "without a sandbox (--no-sandbox)")),
         ("Wine", e("%s, 32-bit programs %s" % (whole["wine"], machine["i386"]))),
         ("Machine", e(machine["description"])),
         ("Ran", e("%s, %s matrix of %d runs, %.0f s" % (

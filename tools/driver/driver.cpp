@@ -20,11 +20,17 @@ std::wstring CopyInto(const std::wstring& source, const std::wstring& target) {
 // ---- The CD and the registry -------------------------------------------------------------
 
 std::wstring WinePathFromEnvironment(const char* name) {
-  char unixPath[1024];
-  const DWORD length = GetEnvironmentVariableA(name, unixPath, sizeof unixPath);
-  if (length == 0 || length >= sizeof unixPath || unixPath[0] != '/') return L"";
+  // The W call: Wine decodes the Unix environment by the Unix locale's charset (UTF-8 under
+  // LC_ALL=C.UTF-8), where the A call gives the ANSI code page, which holds no CJK letter and
+  // gives "Área" as bytes that are no UTF-8.
+  const std::wstring wideName(name, name + std::char_traits<char>::length(name));
+  std::wstring unixPath(32767, L'\0');
+  const DWORD length = GetEnvironmentVariableW(wideName.c_str(), unixPath.data(),
+                                               static_cast<DWORD>(unixPath.size()));
+  if (length == 0 || length >= unixPath.size() || unixPath[0] != L'/') return L"";
+  unixPath.resize(length);
   // Wine's drive Z: is the Unix root.
-  std::wstring path = L"Z:" + FromUtf8(unixPath);
+  std::wstring path = L"Z:" + unixPath;
   for (wchar_t& c : path) if (c == L'/') c = L'\\';
   return path;
 }
