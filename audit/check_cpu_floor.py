@@ -26,7 +26,7 @@ import re
 import subprocess
 import sys
 
-from cdtools import link_map
+from cdtools import cli, link_map
 from cdtools.pe_image import objdump_command
 
 BEYOND_I486 = re.compile(
@@ -100,10 +100,10 @@ def main(argv):
         instructions = disassemble(exe)
     except (OSError, subprocess.CalledProcessError) as error:
         print("cannot disassemble %s: %s" % (exe, error), file=sys.stderr)
-        return 2
+        return cli.REFUSED
     if not instructions:
         print("%s: no instructions found" % exe, file=sys.stderr)
-        return 2
+        return cli.REFUSED
     if map_path is None:
         candidate = os.path.splitext(exe)[0] + ".map"
         map_path = candidate if os.path.exists(candidate) else None
@@ -115,9 +115,9 @@ def main(argv):
         print("%08x  %-32s %s" % (address, text, where))
     if found:
         print("%s: %d of %d instructions are beyond the i486" % (exe, len(found), len(instructions)))
-        return 1
+        return cli.FAILED
     print("%s: %d instructions, none beyond the i486" % (exe, len(instructions)))
-    return 0
+    return cli.OK
 
 
 if __name__ == "__main__":

@@ -17,6 +17,7 @@ Exit 2: EXE cannot be read or is not a PE file.
 """
 import sys
 
+from cdtools import cli
 from cdtools.pe_image import (
     BASE_RELOCATION_DIRECTORY, DLL_CHARACTERISTIC_NAMES, DLL_DYNAMIC_BASE, DLL_NX_COMPAT,
     FILE_CHARACTERISTIC_NAMES, FILE_NET_RUN_FROM_SWAP, FILE_RELOCS_STRIPPED,
@@ -93,13 +94,13 @@ def problems(image):
 def main(argv):
     found = read_exe(argv, "check-header", __doc__)
     if found is None:
-        return 2
+        return cli.REFUSED
     exe, image = found
     try:
         lines = describe(image)
     except PeError as error:
         print("check-header: %s" % error, file=sys.stderr)
-        return 2
+        return cli.REFUSED
     print("%s:" % exe)
     for line in lines:
         print("  " + line)
@@ -107,11 +108,11 @@ def main(argv):
     for problem in found:
         print("FAIL: " + problem)
     if found:
-        return 1
+        return cli.FAILED
     print("header of %s: runs from swap, DYNAMIC_BASE and NX with %d relocation blocks, "
           "CheckSum correct, no writable and executable section" % (
               exe, len(image.relocation_blocks())))
-    return 0
+    return cli.OK
 
 
 if __name__ == "__main__":

@@ -20,7 +20,7 @@ import os
 import re
 import sys
 
-from cdtools import link_map, pe_imports, windows_facts
+from cdtools import cli, link_map, pe_imports, windows_facts
 from cdtools.pe_image import PeError
 
 from audit.exe_argument import read_exe
@@ -184,7 +184,7 @@ def main(argv):
     if not found:
         if arguments is None:
             print(__doc__, file=sys.stderr)
-        return 2
+        return cli.REFUSED
     update, list_path, _ = arguments
     exe, image = found
     try:
@@ -194,7 +194,7 @@ def main(argv):
         facts = windows_facts.load(list_path)
     except (OSError, PeError, ValueError) as error:
         print("check-imports: %s" % error, file=sys.stderr)
-        return 2
+        return cli.REFUSED
     listed = {(r.dll, r.name): r for r in facts.launcher_rows()}
     callers = map_callers(os.path.splitext(exe)[0] + ".map")
     problems = header_problems(image) + import_problems(imports, listed, callers,
@@ -202,10 +202,10 @@ def main(argv):
     for problem in problems:
         print("FAIL: " + problem)
     if problems:
-        return 1
+        return cli.FAILED
     print("imports of %s match %s: %d functions from %d DLLs; i386, GUI, subsystem 4.0" % (
         exe, os.path.relpath(list_path), len(imports), len({d.lower() for d, _ in imports})))
-    return 0
+    return cli.OK
 
 
 if __name__ == "__main__":

@@ -15,6 +15,7 @@ import subprocess
 import sys
 import tempfile
 
+from cdtools import cli
 from cdtools.pe_image import PeError, PeImage
 
 PRESETS = ("win32", "win64")
@@ -118,7 +119,7 @@ def main(argv):
     keep = "--keep" in argv
     if [a for a in argv if a != "--keep"]:
         print(__doc__, file=sys.stderr)
-        return 2
+        return cli.REFUSED
     here = os.path.dirname(os.path.abspath(__file__))
     root = subprocess.run(["git", "-C", here, "rev-parse", "--show-toplevel"], check=True,
                           capture_output=True, text=True).stdout.strip()
@@ -126,7 +127,7 @@ def main(argv):
     work = tempfile.mkdtemp(prefix="kavrio-repro-")
     trees = [os.path.join(work, "a", "kavrio"),
              os.path.join(work, "second-checkout", "deeper", "kavrio-copy")]
-    status = 0
+    status = cli.OK
     try:
         for tree in trees:
             copy_tree(root, files, tree)
@@ -137,7 +138,7 @@ def main(argv):
                     with open(log) as f:
                         tail = f.read().splitlines()[-30:]
                     print("FAIL: %s build in %s failed:\n%s" % (preset, tree, "\n".join(tail)))
-                    return 2
+                    return cli.REFUSED
         for preset in PRESETS:
             exes = [os.path.join(t, "build", preset, "bin", TARGET + ".exe") for t in trees]
             contents = []
@@ -148,7 +149,7 @@ def main(argv):
                 print("%s %s.exe: identical, %d bytes, from %s and %s" % (
                     preset, TARGET, len(contents[0]), trees[0], trees[1]))
                 continue
-            status = 1
+            status = cli.FAILED
             print("FAIL: %s %s.exe differs between the two builds" % (preset, TARGET))
             for line in explain_difference(contents[0], contents[1], trees + [work]):
                 print("  " + line)

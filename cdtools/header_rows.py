@@ -19,7 +19,7 @@ import subprocess
 import sys
 import tempfile
 
-from cdtools import windows_facts
+from cdtools import cli, windows_facts
 
 COMPILER = "i686-w64-mingw32-gcc"
 LIBRARIES = "/usr/i686-w64-mingw32/lib"
@@ -127,13 +127,13 @@ def main(argv):
         if committed != section:
             print("header_rows: the [missing before] rows of %s are not what the headers give; "
                   "run python3 -m cdtools.header_rows" % windows_facts.TABLE, file=sys.stderr)
-            return 1
+            return cli.FAILED
         print("header_rows: %d rows, as the headers give" % section.count(" headers\n"))
-        return 0
+        return cli.OK
     with open(windows_facts.TABLE, "w", encoding="utf-8") as f:
         f.write(before.rstrip("\n") + "\n\n" + section)
     print("header_rows: wrote %d rows" % section.count(" headers\n"))
-    return 0
+    return cli.OK
 
 
 if __name__ == "__main__":

@@ -21,6 +21,8 @@ import shutil
 import sys
 import unicodedata
 
+from cdtools import cli
+
 SECTOR = 2048
 JOLIET_ESCAPES = (b"%/@", b"%/C", b"%/E")  # UCS-2 levels 1 to 3
 MAX_DEPTH = 64
@@ -391,7 +393,7 @@ def main(argv):
     problem = usage_problem(args, replace)
     if problem:
         print(problem, file=sys.stderr)
-        return 2
+        return cli.REFUSED
     try:
         if args[0] == "list":
             list_command(args[1])
@@ -399,8 +401,8 @@ def main(argv):
             extract_command(args[1], args[2], replace)
     except (OSError, IsoError) as error:
         print("joliet: %s: %s" % (args[1], shown(str(error))), file=sys.stderr)
-        return 1
-    return 0
+        return cli.FAILED
+    return cli.OK
 
 
 if __name__ == "__main__":

@@ -38,13 +38,12 @@ import sys
 import tempfile
 import time
 
-from cdtools import installer_check, joliet
+from cdtools import cli, installer_check, joliet
+from cdtools.cli import say
 from cdtools.layout import (AUTORUN, INSTALLERS, LAUNCHER, Findings, check_installers,
                             judge_installers)
+from cdtools.paths import CD_IMAGE, ROOT, SETUP, WIN32_BIN
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-BIN = os.path.join(ROOT, "build", "win32", "bin")
-IMAGE = os.path.join(ROOT, "build", "cd", "kavrio.iso")  # the default --out
 VOLUME = "KAVRIO"
 REQUIRED_TOOLS = ("cmake", "ninja", "i686-w64-mingw32-g++", "xorriso")
 
@@ -62,10 +61,6 @@ class Refused(Exception):
 
 class Failed(Exception):
     """A tool or the build failed."""
-
-
-def say(text=""):
-    print(text, flush=True)
 
 
 # ---- The check ---------------------------------------------------------------------------
@@ -124,7 +119,7 @@ def ensure_tools(signing):
     if all(shutil.which(t) for t in tools):
         return
     say("Installing what is missing (scripts/setup)...")
-    if subprocess.run([os.path.join(ROOT, "scripts", "setup")]).returncode:
+    if subprocess.run([SETUP]).returncode:
         raise Failed("scripts/setup failed")
     missing = [t for t in tools if not shutil.which(t)]
     if missing:
@@ -153,10 +148,10 @@ def source_date_epoch():
 
 def layout_plan(installers):
     """[(path on the CD, source file)]; folders are made as the paths need them."""
-    plan = [(LAUNCHER, os.path.join(BIN, LAUNCHER)),
+    plan = [(LAUNCHER, os.path.join(WIN32_BIN, LAUNCHER)),
             (AUTORUN, os.path.join(ROOT, "cd", AUTORUN))]
     if installers is None:
-        stub = os.path.join(BIN, "stub_installer.exe")
+        stub = os.path.join(WIN32_BIN, "stub_installer.exe")
         return plan + [(path, stub) for path in INSTALLERS], []
     files, folders = [], []
     for folder, subfolders, names in os.walk(installers, followlinks=True):
@@ -350,7 +345,7 @@ def warn(findings):
         print("make-cd: warning: %s" % warning, file=sys.stderr)
 
 
-def main(argv):
+def parse(argv):
     parser = argparse.ArgumentParser(
         prog="scripts/make-cd", description=__doc__.split("\n\n")[0],
         usage="scripts/make-cd [--installers DIR] [--strict] [--out FILE] "
@@ -358,72 +353,91 @@ def main(argv):
     parser.add_argument("--installers", metavar="DIR")
     parser.add_argument("--strict", action="store_true",
                         help="refuse an installer that starts on only part of Windows 98 to 11")
-    parser.add_argument("--out", metavar="FILE",
-                        default=IMAGE)
+    parser.add_argument("--out", metavar="FILE", default=CD_IMAGE)
     parser.add_argument("--sign", nargs=2, metavar=("CERT", "KEY"))
     parser.add_argument("--timestamp", metavar="URL")
-    args = parser.parse_args(argv)
+    return parser.parse_args(argv)
 
-    try:
-        findings = check_arguments(args)
-    except Refused as refusal:
-        print("make-cd: refused, nothing was written:\n%s" % refusal, file=sys.stderr)
-        if refusal.starts_nothing:
-            print("A CD without installers that Windows can start is a launcher that closes "
-                  "and starts nothing.", file=sys.stderr)
-        return 2
-    if findings is not None:
-        warn(findings)
 
-    iso = os.path.abspath(args.out)
-    folder = layout_folder(iso)
-    work = None
-    made = []
+def refused(refusal):
+    print("make-cd: refused, nothing was written:\n%s" % refusal, file=sys.stderr)
+    if refusal.starts_nothing:
+        print("A CD without installers that Windows can start is a launcher that closes "
+              "and starts nothing.", file=sys.stderr)
+    return cli.REFUSED
+
+
+def judge_stand_ins(plan, strict):
+    """The Findings on the stand-ins, which are read once built; Failed if they are unfit."""
+    findings = judge_installers(Findings(), {i: s for i, s in plan if i in INSTALLERS}, strict,
+                                beside=False)
+    warn(findings)
+    if findings.faults:
+        raise Failed("the stand-in installer is not fit for the CD:\n  " +
+                     "\n  ".join(findings.faults))
+    return findings
+
+
+def write_cd(args, findings, iso, folder, made):
+    """Builds, lays out, signs and images the CD, and puts the image and its folder in place;
+    (the image's date, the Findings on its installers). Folders made for the output are added
+    to made; the work folder beside the image goes in every case."""
+    ensure_tools(bool(args.sign))
+    build()
+    epoch = source_date_epoch()
+    if args.installers is None:
+        say("No --installers given: the three installers are the demo CD's stand-ins "
+            "(build/win32/bin/stub_installer.exe). This CD is for testing only.")
+    plan, folders = layout_plan(args.installers)
+    findings = findings or judge_stand_ins(plan, args.strict)
+    make_parents(os.path.dirname(iso), made)
+    work = tempfile.mkdtemp(prefix=".make-cd-", dir=os.path.dirname(iso))
     try:
-        ensure_tools(bool(args.sign))
-        build()
-        epoch = source_date_epoch()
-        if args.installers is None:
-            say("No --installers given: the three installers are the demo CD's stand-ins "
-                "(build/win32/bin/stub_installer.exe). This CD is for testing only.")
-        plan, folders = layout_plan(args.installers)
-        if findings is None:
-            findings = judge_installers(Findings(), {i: s for i, s in plan if i in INSTALLERS},
-                                        args.strict, beside=False)
-            warn(findings)
-            if findings.faults:
-                raise Failed("the stand-in installer is not fit for the CD:\n  " +
-                             "\n  ".join(findings.faults))
-        make_parents(os.path.dirname(iso), made)
-        work = tempfile.mkdtemp(prefix=".make-cd-", dir=os.path.dirname(iso))
         layout = os.path.join(work, "layout")
         lay_out(plan, folders, layout, epoch)
         if args.sign:
             say("Signing the CD's copy of kavrio.exe (Authenticode, SHA-256)...")
-            sign(os.path.join(layout, LAUNCHER), os.path.join(BIN, LAUNCHER),
+            sign(os.path.join(layout, LAUNCHER), os.path.join(WIN32_BIN, LAUNCHER),
                  args.sign[0], args.sign[1], args.timestamp, work)
             pin_times(layout, epoch)
         new_iso = os.path.join(work, "image.iso")
         make_image(layout, new_iso, epoch)
         compare_with_layout(new_iso, layout)
         put_in_place(layout, new_iso, folder, iso, work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    return epoch, findings
+
+
+def remove_empty(made):
+    """The folders made for the output, innermost first, as long as they are still empty."""
+    for path in reversed(made):
+        try:
+            os.rmdir(path)
+        except OSError:
+            break
+
+
+def main(argv):
+    args = parse(argv)
+    try:
+        findings = check_arguments(args)
+    except Refused as refusal:
+        return refused(refusal)
+    if findings is not None:
+        warn(findings)
+    iso = os.path.abspath(args.out)
+    folder = layout_folder(iso)
+    made = []
+    try:
+        epoch, findings = write_cd(args, findings, iso, folder, made)
     except (Failed, OSError, joliet.IsoError) as failure:
         print("make-cd: %s" % failure, file=sys.stderr)
-        if work:
-            shutil.rmtree(work, ignore_errors=True)
-            work = None
-        for path in reversed(made):  # the folders made for the output, if still empty
-            try:
-                os.rmdir(path)
-            except OSError:
-                break
-        return 1
-    finally:
-        if work:
-            shutil.rmtree(work, ignore_errors=True)
+        remove_empty(made)
+        return cli.FAILED
     describe(iso, folder, epoch, bool(args.sign))
     installer_table(findings.verdicts)
-    return 0
+    return cli.OK
 
 
 if __name__ == "__main__":

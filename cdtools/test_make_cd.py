@@ -22,14 +22,13 @@ import cdtools.layout
 import cdtools.make_cd
 from cdtools import joliet, test_programs
 from cdtools.make_cd import read_folder
+from cdtools.paths import ROOT, WIN32_BIN
 
 SECTOR = joliet.SECTOR
 GIB = 1 << 30
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MAKE_CD = os.path.join(ROOT, "scripts", "make-cd")
 PACKAGE_ON_PATH = dict(os.environ, PYTHONPATH=ROOT)  # for python3 -m cdtools.MODULE
-BIN = os.path.join(ROOT, "build", "win32", "bin")
 INSTALLERS = ("Setup.exe", "Agente Plimox/Instalador Assistente Kavrio.exe",
               "Internet Explorer 5.5/ie5setup.exe")
 SETUP, AGENT, IE = INSTALLERS
@@ -395,8 +394,8 @@ class ImageTest(unittest.TestCase):
             cls.iso["imports"] = os.path.join(cls.tmp, "f", "cd.iso")
             cls.results["imports"] = make_cd("--out", cls.iso["imports"], "--installers",
                                              imports)
-        stub = read(os.path.join(BIN, "stub_installer.exe"))
-        common = {"kavrio.exe": read(os.path.join(BIN, "kavrio.exe")),
+        stub = read(os.path.join(WIN32_BIN, "stub_installer.exe"))
+        common = {"kavrio.exe": read(os.path.join(WIN32_BIN, "kavrio.exe")),
                   "autorun.inf": read(os.path.join(ROOT, "cd", "autorun.inf"))}
         cls.expected = {  # what each CD holds: ({file: bytes}, {folder})
             "stand-ins": (dict(common, **{p: stub for p in INSTALLERS}),
@@ -706,10 +705,10 @@ class SigningTest(unittest.TestCase):
         subprocess.run(["openssl", "genrsa", "-out", cls.other_key, "2048"],
                        check=True, capture_output=True)
         make_cd("--out", os.path.join(cls.tmp, "warm-up", "kavrio.iso"))  # builds the exe first
-        cls.built = read(os.path.join(BIN, "kavrio.exe"))
+        cls.built = read(os.path.join(WIN32_BIN, "kavrio.exe"))
         cls.iso = os.path.join(cls.tmp, "signed", "kavrio.iso")
         cls.result = make_cd("--sign", cls.cert, cls.key, "--out", cls.iso)
-        cls.built_after = read(os.path.join(BIN, "kavrio.exe"))
+        cls.built_after = read(os.path.join(WIN32_BIN, "kavrio.exe"))
         cls.cd_exe = os.path.join(cls.tmp, "from-image.exe")
         if cls.result.returncode == 0:
             with joliet.JolietImage(cls.iso) as image, open(cls.cd_exe, "wb") as f:

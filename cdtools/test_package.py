@@ -11,7 +11,7 @@ import sys
 import tempfile
 import unittest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+from cdtools.paths import ROOT
 PACKAGES = ("cdtools", "audit", "bench", "tools")
 
 # Imports every module of the packages and tells, for each, whether importing it changed

@@ -11,6 +11,7 @@ program (cmake/flags.cmake), so the build's own output is the final exe.
 import struct
 import sys
 
+from cdtools import cli
 from cdtools.pe_image import (FILE_NET_RUN_FROM_SWAP, FILE_REMOVABLE_RUN_FROM_SWAP, PeError,
                               PeImage, pe_checksum)
 
@@ -28,7 +29,7 @@ def run_from_swap(data):
 def main(argv):
     if len(argv) != 1:
         print(__doc__, file=sys.stderr)
-        return 2
+        return cli.REFUSED
     try:
         with open(argv[0], "rb") as f:
             data = f.read()
@@ -38,8 +39,8 @@ def main(argv):
                 f.write(fixed)
     except (OSError, PeError) as error:
         print("run_from_swap: %s: %s" % (argv[0], error), file=sys.stderr)
-        return 1
-    return 0
+        return cli.FAILED
+    return cli.OK
 
 
 if __name__ == "__main__":

@@ -23,13 +23,12 @@ import sys
 import time
 import traceback
 
-from cdtools.make_cd import IMAGE, ROOT
+from cdtools import cli
+from cdtools.cli import say
+from cdtools.paths import CD_IMAGE, PREFLIGHT_OUT, PREFLIGHT_RUNNER, PREFLIGHT_STATE, ROOT, SETUP
 from cdtools.preflight import (image, matrix, output, page, processes, report, run_files,
                                sandbox, wine)
 
-REAL_ROOT = os.path.realpath(ROOT)  # as the sandbox binds it
-RUNNER = os.path.join(REAL_ROOT, "build", "win32", "bin", "preflight_run.exe")
-STATE = os.path.join(REAL_ROOT, "build", "preflight-wine")
 SETUP_TIMEOUT = 3600  # scripts/setup may install packages
 BUILD_TIMEOUT = 1800
 NO_SANDBOX = ("The installers ran without a sandbox (--no-sandbox): they could read and change "
@@ -40,15 +39,11 @@ class Failed(Exception):
     """A tool failed; the preflight could not run."""
 
 
-def say(text=""):
-    print(text, flush=True)
-
-
 def parse(argv):
     parser = argparse.ArgumentParser(prog="scripts/preflight", description=__doc__.split("\n")[0])
-    parser.add_argument("--cd", default=IMAGE,
+    parser.add_argument("--cd", default=CD_IMAGE,
                         metavar="FILE", help="the CD image (default: build/cd/kavrio.iso)")
-    parser.add_argument("--out", default=os.path.join(ROOT, "build", "preflight"), metavar="DIR",
+    parser.add_argument("--out", default=PREFLIGHT_OUT, metavar="DIR",
                         help="where the page and the report go (default: build/preflight)")
     parser.add_argument("--quick", action="store_true",
                         help="six runs: Windows 98, XP and 10, 96 and 144 dpi, every road once")
@@ -76,7 +71,7 @@ def check_out(out):
 def step(command, timeout, what):
     """Runs a set-up command in its own process group, with a time limit; Failed if it fails."""
     try:
-        result = processes.run(command, timeout, env=wine.host_environment(), cwd=REAL_ROOT)
+        result = processes.run(command, timeout, env=wine.host_environment(), cwd=ROOT)
     except processes.TimedOut:
         raise Failed("%s did not end within %d s" % (what, timeout))
     if result.returncode:
@@ -86,7 +81,7 @@ def step(command, timeout, what):
 def prepare(sandboxed):
     """The packages, the sandbox and the runner; sandbox.Unavailable where the machine
     cannot make the sandbox."""
-    step([os.path.join(REAL_ROOT, "scripts", "setup")], SETUP_TIMEOUT, "scripts/setup")
+    step([SETUP], SETUP_TIMEOUT, "scripts/setup")
     if sandboxed:
         sandbox.probe()
     say("Building the preflight's runner (cmake --preset win32)...")
@@ -143,10 +138,10 @@ def try_image(path, cells, staging, args):
     the report."""
     started = time.monotonic()
     facts = image.facts(path)
-    tree = os.path.join(STATE, "cd-image")
+    tree = os.path.join(PREFLIGHT_STATE, "cd-image")
     image.read_out(path, tree)
     runs, verdicts = [], report.installer_verdicts(tree)
-    with wine.Env(STATE, RUNNER, tree, sandboxed=not args.no_sandbox) as env:
+    with wine.Env(PREFLIGHT_STATE, PREFLIGHT_RUNNER, tree, sandboxed=not args.no_sandbox) as env:
         say("Trying %s (%d runs) on %s%s" % (facts["name"], len(cells), env.version,
                                               ", without a sandbox" if args.no_sandbox else ""))
         for index, cell in enumerate(cells, 1):
@@ -186,9 +181,9 @@ def stopped_line(stop, out, earlier, swapped):
 
 def internal_error(error):
     """One line for an error that the preflight did not expect; its traceback goes to a file."""
-    log = os.path.join(STATE, "last-error.txt")
+    log = os.path.join(PREFLIGHT_STATE, "last-error.txt")
     try:
-        os.makedirs(STATE, exist_ok=True)
+        os.makedirs(PREFLIGHT_STATE, exist_ok=True)
         with open(log, "w", encoding="utf-8") as f:
             traceback.print_exception(error, file=f)
     except OSError:
@@ -213,10 +208,10 @@ def main(argv):
     out = os.path.realpath(args.out)  # the sandbox binds it by its real path
     try:
         check_out(out)
-        check_image(args.cd, IMAGE)
+        check_image(args.cd, CD_IMAGE)
     except image.Refused as refusal:
         print("preflight: refused, nothing was written: %s" % refusal, file=sys.stderr)
-        return 2
+        return cli.REFUSED
     args.cd = os.path.abspath(args.cd)
     earlier, progress = os.path.isdir(out), {"swapped": False}
     handlers = {s: signal.getsignal(s) for s in processes.SIGNALS}
@@ -226,7 +221,7 @@ def main(argv):
     except sandbox.Unavailable as why:
         print("preflight: refused, nothing was written: %s; --no-sandbox runs the installers "
               "without it" % why, file=sys.stderr)
-        return 2
+        return cli.REFUSED
     except processes.Stopped as stop:
         output.discard(out)
         print(stopped_line(stop, out, earlier, progress["swapped"]), file=sys.stderr)
@@ -234,11 +229,11 @@ def main(argv):
     except (Failed, wine.Failed, OSError) as error:
         output.discard(out)
         print("preflight: %s" % error, file=sys.stderr)
-        return 1
+        return cli.FAILED
     except Exception as error:  # noqa: BLE001 - one line, not a traceback, for any fault
         output.discard(out)
         print(internal_error(error), file=sys.stderr)
-        return 1
+        return cli.FAILED
     finally:
         for each, handler in handlers.items():
             signal.signal(each, handler)
@@ -248,6 +243,6 @@ def main(argv):
         say("%d of %d runs failed:" % (len(failed), len(whole["runs"])))
         for line in failed:
             say("  " + line)
-        return 1
+        return cli.FAILED
     say("All %d runs passed (%.0f s)." % (len(whole["runs"]), whole["seconds"]))
-    return 0
+    return cli.OK

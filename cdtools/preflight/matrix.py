@@ -48,11 +48,20 @@ PROMPT_BROWSERS = tuple(b for b in BROWSERS if shows_prompt(b))
 MENU_BROWSERS = tuple(b for b in BROWSERS if not shows_prompt(b))
 
 
+def browser_label(browser):
+    """A browser state as the lines and the page name it."""
+    return "no browser" if browser is None else "IE " + browser
+
+
+def colours_label(colours):
+    """What a run's colours add to its label: nothing for the system's own."""
+    return ", high contrast" if colours == "high-contrast" else ""
+
+
 def label(cell):
-    browser = "no browser" if cell.browser is None else "IE " + cell.browser
-    colours = ", high contrast" if cell.colours == "high-contrast" else ""
-    return "Wine reporting %s, %d dpi, %s%s, %s" % (BY_MODE[cell.windows].name, cell.dpi,
-                                                     browser, colours, cell.road)
+    return "Wine reporting %s, %d dpi, %s%s, %s" % (
+        BY_MODE[cell.windows].name, cell.dpi, browser_label(cell.browser),
+        colours_label(cell.colours), cell.road)
 
 
 def _with_browsers(plan):

@@ -88,10 +88,9 @@ def _facts(whole):
 def _run_card(index, run):
     badge = '<span class="badge ok">passed</span>' if run["passed"] else \
         '<span class="badge bad">failed</span>'
-    browser = "no browser" if run["browser"] is None else "IE " + run["browser"]
     lines = ['<div class="run" id="%s">%s <b>%d. %s</b><br>%s%s' % (
-        _anchor(index), badge, index, e(run["road"]), e(browser),
-        ", high contrast" if run["colours"] == "high-contrast" else "")]
+        _anchor(index), badge, index, e(run["road"]), e(matrix.browser_label(run["browser"])),
+        matrix.colours_label(run["colours"]))]
     if run["first_window_ms"] is not None:
         lines.append("<br>first window after %d ms" % run["first_window_ms"])
     started = run["started"]

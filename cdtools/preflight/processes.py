@@ -8,8 +8,12 @@ import signal
 import subprocess
 import time
 
-SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
-NAMES = {signal.SIGINT: "Ctrl-C", signal.SIGTERM: "SIGTERM", signal.SIGHUP: "SIGHUP"}
+from cdtools import cli
+
+# The signals that stop the preflight: how each is named, and the exit code it ends with.
+STOPS = {signal.SIGINT: ("Ctrl-C", cli.INTERRUPTED), signal.SIGTERM: ("SIGTERM", cli.TERMINATED),
+         signal.SIGHUP: ("SIGHUP", cli.HANGUP)}
+SIGNALS = tuple(STOPS)
 
 
 class TimedOut(Exception):
@@ -23,9 +27,9 @@ class Stopped(BaseException):
     `except Exception` on the way swallows it."""
 
     def __init__(self, signum):
-        super().__init__(NAMES[signum])
+        name, self.exit_code = STOPS[signum]
+        super().__init__(name)
         self.signum = signum
-        self.exit_code = 128 + signum
 
 
 def _stop(signum, frame):

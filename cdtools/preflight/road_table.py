@@ -8,6 +8,7 @@ headers check at compile time that every control and installer named here is the
 """
 import sys
 
+from cdtools import cli
 from cdtools.preflight import roads
 
 
@@ -54,11 +55,11 @@ def header(all_roads):
 def main(argv):
     if len(argv) != 1:
         print("usage: python3 -P -m cdtools.preflight.road_table OUT.h", file=sys.stderr)
-        return 2
+        return cli.REFUSED
     text = header(roads.load())
     with open(argv[0], "w", encoding="utf-8") as f:
         f.write(text)
-    return 0
+    return cli.OK
 
 
 if __name__ == "__main__":

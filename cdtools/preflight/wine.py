@@ -10,10 +10,9 @@ import os
 import shutil
 import time
 
-from cdtools.make_cd import ROOT
+from cdtools.paths import ROOT, WINE_ENV
 from cdtools.preflight import processes, sandbox
 
-WINE_ENV = os.path.realpath(os.path.join(ROOT, "tests", "win", "wine-env"))
 RUN_TIMEOUT = 180  # seconds: a run that takes longer has hung
 RESTORE_TIMEOUT = 120  # the prefix's restore and its server's start, in the same sandbox
 # Booting a new prefix under qemu-i386, and copying it as the snapshot, take minutes.
@@ -33,6 +32,14 @@ def host_environment():
     env = {k: v for k, v in os.environ.items() if k not in ("WINE_ENV_DISPLAY", "DISPLAY")}
     env["LC_ALL"] = "C.UTF-8"
     return env
+
+
+def binds(state, runner, tree, folder, wine_env=WINE_ENV):
+    """What one run's sandbox may write (the prefix, the run's folder) and read (the clean
+    snapshot, the CD's tree, wine-env, and the runner's folder: the runner starts a probe that
+    lies beside it)."""
+    return ([os.path.join(state, "prefix"), folder],
+            [os.path.join(state, "prefix.clean"), tree, os.path.dirname(runner), wine_env])
 
 
 class Env:
@@ -118,11 +125,8 @@ class Env:
             with open(self.unsandboxed_file, "w"):
                 pass
             return command, env
-        # The runner's folder, for the probe that it starts beside it.
-        bwrap = sandbox.command(writable=[self.prefix, folder],
-                                readable=[self.clean, self.tree, os.path.dirname(self.runner),
-                                          WINE_ENV],
-                                env=env, home=os.path.expanduser("~"))
+        writable, readable = binds(self.state, self.runner, self.tree, folder)
+        bwrap = sandbox.command(writable, readable, env=env, home=os.path.expanduser("~"))
         return bwrap + command, env
 
     def run_cell(self, cell, folder):
@@ -151,7 +155,7 @@ class Env:
     def without_paths(self, text, folder):
         """text without this machine's folders, which the page does not name."""
         for path, shown in ((folder, "<the run's folder>"), (self.state, "<wine state>"),
-                            (os.path.realpath(ROOT), "<checkout>"), (ROOT, "<checkout>"),
+                            (ROOT, "<checkout>"),
                             (os.path.expanduser("~"), "~")):
             if len(path) > 1:
                 text = text.replace(path, shown)

@@ -9,7 +9,7 @@
 
 namespace e2e {
 
-// The roads are driven with the launcher's driver (tools/driver).
+// The roads are driven with the launcher's driver (tests/win/driver).
 using namespace launcher_driver;
 
 // Waits for the launcher's report, saves it as `screenshot` (unless null), checks that it

@@ -12,7 +12,7 @@
 
 namespace e2e {
 
-// The roads are driven with the launcher's driver (tools/driver).
+// The roads are driven with the launcher's driver (tests/win/driver).
 using namespace launcher_driver;
 
 // Each control of the oracle is where the oracle puts it, found by its exact text. `scale`

@@ -18,7 +18,7 @@
 
 namespace e2e {
 
-// The roads are driven with the launcher's driver (tools/driver).
+// The roads are driven with the launcher's driver (tests/win/driver).
 using namespace launcher_driver;
 
 // Nothing was started, and nothing starts a little later either.

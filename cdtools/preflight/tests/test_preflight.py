@@ -13,7 +13,7 @@ import time
 import unittest
 
 from cdtools import installer_check, test_programs
-from cdtools.make_cd import ROOT
+from cdtools.paths import PREFLIGHT_STATE, ROOT
 from cdtools.preflight import (command, image, matrix, output, page, processes, report, roads,
                                run_files, sandbox, wine)
 from cdtools.test_make_cd import crafted, placed
@@ -347,14 +347,14 @@ class SandboxCommandTest(unittest.TestCase):
                 runner = checkout + "/build/win32/bin/preflight_run.exe"
                 wine_env = checkout + "/tests/win/wine-env"
                 env = sandbox.environment(":7", out)
-                args = sandbox.command(
-                    writable=[state + "/prefix", out],
-                    readable=[state + "/prefix.clean", state + "/cd-image", runner, wine_env],
-                    env=env, home=self.HOME)
+                writable, readable = wine.binds(state, runner, state + "/cd-image", out,
+                                                wine_env)
+                args = sandbox.command(writable, readable, env=env, home=self.HOME)
                 expected = {
                     state + "/prefix/drive_c/windows/win.ini": "rw", out + "/menu.bmp": "rw",
                     state + "/prefix.clean/system.reg": "ro", state + "/cd-image/Setup.exe": "ro",
-                    runner: "ro", wine_env: "ro", "/tmp/.X11-unix/X7": "ro", "/etc/passwd": "ro",
+                    runner: "ro", os.path.dirname(runner) + "/cell_probe.exe": "ro",
+                    wine_env: "ro", "/tmp/.X11-unix/X7": "ro", "/etc/passwd": "ro",
                     "/usr/lib/wine/wine": "ro", self.HOME + "/.ssh/id_rsa": "hidden",
                     "/tmp/.X11-unix/X0": "hidden", "/run/dbus/system_bus_socket": "hidden",
                 }
@@ -625,4 +625,4 @@ class InterruptionTest(unittest.TestCase):
                 with open(os.path.join(out, "report.json")) as f:
                     self.assertEqual(f.read(), '{"whole": true}')
                 self.assertEqual(sorted(os.listdir(work)), ["cd.iso", "out"])
-                self.assertEqual(processes_of(command.STATE), [])
+                self.assertEqual(processes_of(PREFLIGHT_STATE), [])

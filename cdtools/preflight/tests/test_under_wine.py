@@ -14,11 +14,12 @@ import unittest
 import uuid
 
 from cdtools import joliet
-from cdtools.make_cd import ROOT
-from cdtools.preflight import chromium, command, matrix
-from cdtools.preflight.test_preflight import processes_of, xorriso_image
+from cdtools.paths import BUILD, PREFLIGHT_STATE, ROOT
+from cdtools.preflight import matrix
+from cdtools.preflight.tests import chromium
+from cdtools.preflight.tests.test_preflight import processes_of, xorriso_image
 
-WORK = os.path.join(ROOT, "build", "preflight-test")
+WORK = os.path.join(BUILD, "preflight-test")
 PREFLIGHT = os.path.join(ROOT, "scripts", "preflight")
 AGENT = matrix.INSTALLER_OF["menu-business-next"]
 
@@ -140,7 +141,7 @@ class LauncherThatEndsAtOnceTest(unittest.TestCase):
                               run["problems"])
 
 
-REACH_SOURCE = os.path.join(ROOT, "tests", "preflight", "reach_installer.c")
+REACH_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "reach_installer.c")
 HOME = os.path.realpath(os.path.expanduser("~"))
 
 
@@ -164,7 +165,7 @@ class ReachingInstallersTest(unittest.TestCase):
             "Z:": "/tmp/%s-z.txt" % cls.token,
             "unix": "/tmp/%s-unix.txt" % cls.token,
             "home": os.path.join(HOME, cls.token + "-home.txt"),
-            "snapshot": os.path.join(command.STATE, "prefix.clean", "drive_c",
+            "snapshot": os.path.join(PREFLIGHT_STATE, "prefix.clean", "drive_c",
                                      cls.token + "-clean.txt"),
             "sh": "/tmp/%s-sh.txt" % cls.token,
             "sh in the home folder": os.path.join(HOME, cls.token + "-sh.txt"),
@@ -242,7 +243,7 @@ class ReachingInstallersTest(unittest.TestCase):
                 self.assertFalse(os.path.lexists(path), path)
         readable, _, _ = select.select([self.listener], [], [], 0)
         self.assertEqual(readable, [], "a connection reached the test's port")
-        self.assertEqual(processes_of(command.STATE), [])
+        self.assertEqual(processes_of(PREFLIGHT_STATE), [])
 
     def test_the_page_and_the_report_name_no_folder_of_the_machine(self):
         with open(os.path.join(self.out, "index.html"), encoding="utf-8") as f:
@@ -250,7 +251,7 @@ class ReachingInstallersTest(unittest.TestCase):
         with open(os.path.join(self.out, "report.json"), encoding="utf-8") as f:
             report = f.read()
         for text in (page, report):
-            for folder in (ROOT, os.path.realpath(ROOT), WORK, self.out, HOME + "/", "/tmp/"):
+            for folder in (ROOT, WORK, self.out, HOME + "/", "/tmp/"):
                 self.assertNotIn(folder, text)
             self.assertIn(self.report["image"]["sha256"], text)
         with chromium.Chromium() as browser:
@@ -280,7 +281,7 @@ class ReachingInstallersTest(unittest.TestCase):
             with open(os.path.join(self.out, name), "rb") as f:
                 self.assertEqual(f.read(), data, name)
         self.assertEqual(os.listdir(os.path.dirname(self.out)), ["preflight"])
-        self.assertEqual(processes_of(command.STATE), [])
+        self.assertEqual(processes_of(PREFLIGHT_STATE), [])
         for path in self.reached.values():
             self.assertFalse(os.path.lexists(path), path)
 
