@@ -109,8 +109,8 @@ class ImportAuditTest(unittest.TestCase):
             ("a source that the table does not define", "gui",
              GOOD_LIST.replace("GetTickCount   95 sdk", "GetTickCount   95 blog"), 1,
              "KERNEL32.dll GetTickCount has no source"),
-            ("a fact that is no import is no launcher row", "gui",
-             GOOD_LIST.replace("GetTickCount   95 sdk launcher", "GetTickCount   95 sdk"), 1,
+            ("a fact that is no import is no launcher row", "gui", GOOD_LIST.replace(
+                "GetTickCount   95 sdk launcher", "GetTickCount   95 sdk"), 1,
              "+ KERNEL32.dll   GetTickCount   (imported, not listed)"),
             ("a function newer than 98 SE, with its caller from the link map", "gui",
              GOOD_LIST.replace("MessageBeep    95", "MessageBeep    XP"), 1,
