@@ -168,12 +168,20 @@ def judge_installers(findings, sources, strict, beside=True):
 
 
 def judge_imports(findings, installer, source, verdict, strict, beside):
-    """One warning for each release that the header allows and the imports refuse."""
+    """One warning for each release that the header allows and the imports refuse; a fault
+    where they refuse every release that the header allows, as for a header that no Windows
+    takes."""
     folder = os.path.dirname(source) if beside else None
     try:
         verdict.imports = import_check.check(source, installer, folder)
     except pe_imports.PeImportError as error:
         findings.faults.append("%s has imports that cannot be read: %s" % (installer, error))
+        return
+    if not verdict.starts_header_and_imports():
+        newest = [r for r, _ in installer_check.PLATFORMS if (r, _) in verdict.starts_on][-1]
+        findings.faults.append("%s will start on no Windows 98 to 11 (on %s it %s)" % (
+            installer, "Windows " + newest.name, "; ".join(verdict.import_failures(newest))))
+        findings.starts_nothing = True
         return
     notes = {}  # a note with "that Windows" for the release: the releases it is true of
     for release in installer_check.RELEASES:
